@@ -1,0 +1,58 @@
+# The two commands of the README: `make run` and `make test`.
+JOBS      ?= $(shell nproc)
+BUILD     ?= build
+ASAN      ?= build-asan
+FUZZBUILD ?= build-fuzz
+# Seconds per fuzz target: a short smoke run in `make test`, as long as asked in `make fuzz`.
+FUZZ_SMOKE ?= 5
+SECONDS   ?= 600
+
+.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+build: setup
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+asan: setup
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON >/dev/null
+	cmake --build $(ASAN) -j $(JOBS)
+
+fuzz-build: setup
+	CXX=clang++ cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_FUZZ=ON >/dev/null
+	cmake --build $(FUZZBUILD) -j $(JOBS)
+
+unit: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+asan-test: asan
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+fuzz-smoke: fuzz-build
+	@bash scripts/fuzz.sh $(FUZZBUILD) $(FUZZ_SMOKE)
+
+test: unit asan-test fuzz-smoke
+
+fuzz: fuzz-build
+	@bash scripts/fuzz.sh $(FUZZBUILD) $(SECONDS)
+
+run: build
+	@if [ -x $(BUILD)/vorndemo ]; then cd data && ../$(BUILD)/vorndemo; \
+	 else echo "vorndemo does not exist yet: the program has not been written."; fi
+
+data: build
+	$(BUILD)/tools/vorngen data
+
+preview: build
+	bash scripts/preview.sh $(BUILD)
+
+bench: build
+	$(BUILD)/bench/vornbench
+
+clean:
+	rm -rf $(BUILD) $(ASAN) $(FUZZBUILD)

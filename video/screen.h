@@ -1,0 +1,62 @@
+// The screen: the single output window over SDL 1.2, presentation of an
+// Image and keyboard polling into the KeyCell.  Only this module touches
+// SDL surfaces.  Invalid arguments go to screen_error, which prints nothing.
+#pragma once
+
+#include <cstdint>
+
+#include "core/image.h"
+
+struct Screen {
+  int32_t width;   // of the current video mode, as requested
+  int32_t height;
+  int32_t depth;   // bits per pixel SDL granted; 0 before a mode is set
+};
+
+struct KeyCell {
+  uint8_t* keys;   // owned, 8 bytes; byte 0 holds the current key code
+};
+
+// Does nothing.
+void screen_error();
+
+// The single Screen (a 256 x 256 mode is requested), or null when the
+// record cannot be allocated.  A second call returns the same Screen.
+Screen* screen_create();
+// Frees the Screen, drops the video surface and nulls *screen.
+void screen_destroy(Screen** screen);
+// Sets the video mode at the display's depth.
+void screen_set_mode(Screen* screen, int32_t width, int32_t height);
+// Presents an image of exactly the screen's size: one block copy when the
+// surface is 32-bit 0x00RRGGBB with unpadded rows, a converting blit on any
+// other surface.  Without a video surface nothing happens.
+void screen_present_copy(Screen* screen, const Image* image);
+// The same, lending the image's buffer to a matching surface.
+void screen_present_swap(Screen* screen, const Image* image);
+// Blits the top-left region of any image through SDL_DisplayFormat.
+void screen_present_blit(Screen* screen, const Image* image);
+
+// Called after every successful presentation with the image presented.
+using ScreenObserver = void (*)(void* context, const Image* image);
+// Installs the observer (null removes it); the program sets none.
+void screen_set_observer(ScreenObserver observer, void* context);
+
+// Placeholders of the module family.
+const char* screen_to_text(const Screen* screen);
+Screen* screen_from_text(const char* text);
+int screen_equals(const Screen* a, const Screen* b);
+Screen* screen_copy(const Screen* screen);
+
+// The single KeyCell, or null when no Screen exists.
+KeyCell* screen_keys_create();
+// Frees the KeyCell and nulls *cell; null is ignored.
+void screen_keys_destroy(KeyCell** cell);
+// Drains SDL's events: key-down stores the low byte of the key symbol,
+// key-up stores 0, everything else (the window's close request included)
+// is discarded.
+void screen_poll_keys(KeyCell* cell);
+
+const char* screen_keys_to_text(const KeyCell* cell);
+KeyCell* screen_keys_from_text(const char* text);
+int screen_keys_equals(const KeyCell* a, const KeyCell* b);
+KeyCell* screen_keys_copy(const KeyCell* cell);
