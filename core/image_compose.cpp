@@ -152,9 +152,10 @@ Image* img_scale(const Image* src, int32_t w, int32_t h) {
   const size_t src_pitch = static_cast<size_t>(src_w), dst_pitch = static_cast<size_t>(w);
   if (src_h > h) {
     runs_to_units(rows, h, shrink_cols);
-    for (int32_t y = 0; y < h; ++y)
-      scale_row(src->pixels + static_cast<size_t>(rows[y]) * src_pitch, out->pixels + static_cast<size_t>(y) * dst_pitch,
-                cols, src_w, w);
+    for (int32_t y = 0; y < h; ++y) {
+      const uint32_t* from = src->pixels + static_cast<size_t>(rows[y]) * src_pitch;
+      scale_row(from, out->pixels + static_cast<size_t>(y) * dst_pitch, cols, src_w, w);
+    }
   } else {
     size_t y = 0;
     for (int32_t r = 0; r < src_h; ++r) {
