@@ -278,7 +278,8 @@ TEST(ImageBlit, ClipsAtAllEdgesLikeAPerPixelReference) {
   // source is wider and lower than the destination, one narrower and taller,
   // so that each edge of each image is the one that clips.
   constexpr size_t guard = 64;
-  for (auto [sw, sh] : {std::pair{9, 3}, {5, 6}}) {
+  for (const auto& [sw_, sh_] : {std::pair{9, 3}, {5, 6}}) {
+    const int32_t sw = sw_, sh = sh_;  // plain variables, for the lambda to capture
     Px src_buf(2 * guard + static_cast<size_t>(sw * sh), 0x5A5A5A), dst_buf(2 * guard + 28, 0x5A5A5A);
     for (int32_t i = 0; i < sw * sh; ++i) src_buf[guard + i] = static_cast<uint32_t>(i + 1);
     src_buf[guard + 6] = 0;           // transparent
@@ -348,8 +349,8 @@ TEST(ImageScale, EveryPathTakesItsSourceUnits) {
                 EXPECT_TRUE(out && out->width == w && out->height == h && pixels_of(out.get()) == Px(w * h, 0));
               }
             }), 0);
-  for (auto [w, h] : {std::pair{-1, 2}, {2, -1}, {INT32_MAX, INT32_MAX}, {1 << 14, 1 << 13}})
-    EXPECT_EQ(errors_of([&] { EXPECT_FALSE(img_scale(empty.get(), w, h)); }), 1);
+  for (const auto& size : {std::pair{-1, 2}, {2, -1}, {INT32_MAX, INT32_MAX}, {1 << 14, 1 << 13}})
+    EXPECT_EQ(errors_of([&] { EXPECT_FALSE(img_scale(empty.get(), size.first, size.second)); }), 1);
 }
 
 TEST(ImageRotate, QuarterTurnAndOutsideReads) {
@@ -402,10 +403,10 @@ TEST(ImageRows, WrappedCopyOrAndMask) {
 
   const Px before = pixels_of(dst.get());
   Owned thin = from_pixels(0, 2, {0});
-  for (auto [r, q] : {std::pair{2, 0}, {0, 3}, {-1, 0}, {0, -1}})  // a row equal to the height, or negative
+  for (const auto& rows : {std::pair{2, 0}, {0, 3}, {-1, 0}, {0, -1}})  // height, or negative
     EXPECT_EQ(errors_of([&] {
-                img_copy_row_wrapped(src.get(), dst.get(), r, q, 0);
-                img_or_row_wrapped(src.get(), dst.get(), r, q, 0);
+                img_copy_row_wrapped(src.get(), dst.get(), rows.first, rows.second, 0);
+                img_or_row_wrapped(src.get(), dst.get(), rows.first, rows.second, 0);
               }), 2);
   EXPECT_EQ(errors_of([&] { img_copy_row_wrapped(src.get(), thin.get(), 0, 1, 5); }), 0);  // width 0
   EXPECT_EQ(pixels_of(dst.get()), before);
