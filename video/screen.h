@@ -25,13 +25,17 @@ void screen_error();
 Screen* screen_create();
 // Frees the Screen, drops the video surface and nulls *screen.
 void screen_destroy(Screen** screen);
-// Sets the video mode at the display's depth.
+// Sets the video mode at the display's depth.  A failed mode set leaves
+// the Screen as it was and no video surface.
 void screen_set_mode(Screen* screen, int32_t width, int32_t height);
+// 1 when screen is the single Screen and holds a video surface, else 0.
+int screen_has_surface(const Screen* screen);
 // Presents an image of exactly the screen's size: one block copy when the
 // surface is 32-bit 0x00RRGGBB with unpadded rows, a converting blit on any
 // other surface.  Without a video surface nothing happens.
 void screen_present_copy(Screen* screen, const Image* image);
-// The same, lending the image's buffer to a matching surface.
+// The same picture, presented the same way: SDL 1.2's X11 driver sends its
+// own buffer to the window, so lending it the image's buffer showed nothing.
 void screen_present_swap(Screen* screen, const Image* image);
 // Blits the top-left region of any image through SDL_DisplayFormat.
 void screen_present_blit(Screen* screen, const Image* image);

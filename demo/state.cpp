@@ -1,0 +1,32 @@
+// The driver's shared objects and settings.  They live apart from the
+// driver's code so that a part (or its test) can use them without linking
+// the whole program.
+#include <cstdio>
+
+#include "demo/demo.h"
+
+uint8_t demo_state = 0;
+uint8_t error_report = 0;
+
+Screen* screen = nullptr;
+KeyCell* key_cell = nullptr;
+Image* frame_image = nullptr;
+Image* strip = nullptr;
+Raster* rows_raster = nullptr;
+
+Image* logo_vorn = nullptr;
+Image* logo_present = nullptr;
+Image* logo_kolmira = nullptr;
+Image* logo_2008 = nullptr;
+Image* logotype0 = nullptr;
+Image* logotype1 = nullptr;
+Image* font_image = nullptr;
+Image* star_a = nullptr;
+Image* star_b = nullptr;
+Image* star_c = nullptr;
+Image* star_d = nullptr;
+
+void demo_error() {
+  if (error_report == 0) return;
+  fputs("VORNDEMO Error.\n", stdout);
+}

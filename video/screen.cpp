@@ -1,0 +1,312 @@
+#include "video/screen.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int32_t default_width = 256;
+constexpr int32_t default_height = 256;
+constexpr size_t key_bytes = 8;
+
+// The image's channel layout as SDL masks.
+constexpr Uint32 image_rmask = 0x00FF0000;
+constexpr Uint32 image_gmask = 0x0000FF00;
+constexpr Uint32 image_bmask = 0x000000FF;
+
+// SDL 1.2 keeps a surface's row length in 16 bits.
+constexpr int64_t max_pitch = 0xFFFF;
+
+Screen* the_screen = nullptr;
+SDL_Surface* video_surface = nullptr;
+Uint32 video_flags = 0;
+int double_buffered = 0;
+KeyCell* the_cell = nullptr;
+ScreenObserver observer = nullptr;
+void* observer_context = nullptr;
+
+bool is_the_screen(const Screen* screen) {
+  return screen != nullptr && screen == the_screen;
+}
+
+void screen_update() {
+  if (double_buffered) {
+    SDL_Flip(video_surface);
+  } else {
+    SDL_UpdateRect(video_surface, 0, 0, 0, 0);
+  }
+}
+
+void screen_presented(const Image* image) {
+  if (observer != nullptr) observer(observer_context, image);
+}
+
+// Copy and swap take only an image of exactly the screen's size.
+bool presentable(const Screen* screen, const Image* image) {
+  return is_the_screen(screen) && image != nullptr && image->pixels != nullptr &&
+         image->width == screen->width && image->height == screen->height;
+}
+
+// A block copy is right only when the surface stores the image's words
+// unchanged: 32-bit 0x00RRGGBB, the image's size, rows exactly width * 4
+// bytes apart.
+bool surface_takes_block_copy(const Image* image) {
+  const SDL_PixelFormat* format = video_surface->format;
+  return format->BitsPerPixel == 32 && format->Rmask == image_rmask &&
+         format->Gmask == image_gmask && format->Bmask == image_bmask &&
+         video_surface->w == image->width && video_surface->h == image->height &&
+         static_cast<int64_t>(video_surface->pitch) == static_cast<int64_t>(image->width) * 4;
+}
+
+// A 32-bit SDL surface viewing the top-left w x h of the image's pixels
+// (rows image->width apart), or null.  SDL only reads through it.
+SDL_Surface* surface_view(const Image* image, int32_t w, int32_t h) {
+  const int64_t pitch = static_cast<int64_t>(image->width) * 4;
+  if (w <= 0 || h <= 0 || pitch > max_pitch) return nullptr;
+  return SDL_CreateRGBSurfaceFrom(image->pixels, w, h, 32, static_cast<int>(pitch),
+                                  image_rmask, image_gmask, image_bmask, 0);
+}
+
+// Lets SDL convert the whole image onto the surface, whatever its format.
+bool blit_converted(const Image* image) {
+  SDL_Surface* view = surface_view(image, image->width, image->height);
+  if (view == nullptr) return false;
+  const int result = SDL_BlitSurface(view, nullptr, video_surface, nullptr);
+  SDL_FreeSurface(view);
+  return result == 0;
+}
+
+// 8-bit channel levels of a 3-bit and a 2-bit level, by repeating the bits.
+uint8_t widen3(uint32_t level) {
+  return static_cast<uint8_t>((level << 5) | (level << 2) | (level >> 1));
+}
+uint8_t widen2(uint32_t level) {
+  return static_cast<uint8_t>(level * 0x55u);
+}
+
+// Paletted surfaces get the top-left of the image (as much as fits) through
+// a 3-3-2 colour cube mapped into the palette.  SDL 1.2.15's own 32-to-8-bit blit for a 3-3-2 palette (the
+// one SDL sets up) never advances along the source row, so it cannot be
+// used there.
+bool paint_paletted(const Image* image) {
+  SDL_PixelFormat* format = video_surface->format;
+  Uint8 cube[256];
+  for (uint32_t q = 0; q < 256; ++q) {
+    cube[q] = static_cast<Uint8>(SDL_MapRGB(format, widen3(q >> 5), widen3((q >> 2) & 7u), widen2(q & 3u)));
+  }
+  if (SDL_LockSurface(video_surface) != 0) return false;
+  const int32_t w = std::min(image->width, static_cast<int32_t>(video_surface->w));
+  const int32_t h = std::min(image->height, static_cast<int32_t>(video_surface->h));
+  for (int32_t y = 0; y < h; ++y) {
+    const uint32_t* src = image->pixels + static_cast<size_t>(y) * static_cast<size_t>(image->width);
+    Uint8* dst = static_cast<Uint8*>(video_surface->pixels) + static_cast<size_t>(y) * video_surface->pitch;
+    for (int32_t x = 0; x < w; ++x) {
+      const uint32_t p = src[x];
+      dst[x] = cube[((p >> 16) & 0xE0u) | ((p >> 11) & 0x1Cu) | ((p >> 6) & 0x03u)];
+    }
+  }
+  SDL_UnlockSurface(video_surface);
+  return true;
+}
+
+bool surface_is_paletted() {
+  return video_surface->format->BytesPerPixel == 1 && video_surface->format->palette != nullptr;
+}
+
+bool paint_converted(const Image* image) {
+  return surface_is_paletted() ? paint_paletted(image) : blit_converted(image);
+}
+
+// The top-left w x h of the image through SDL_DisplayFormat onto the
+// surface's top-left corner.
+bool blit_display_format(const Image* image, int32_t w, int32_t h) {
+  SDL_Surface* view = surface_view(image, w, h);
+  if (view == nullptr) return false;
+  SDL_Surface* converted = SDL_DisplayFormat(view);
+  SDL_FreeSurface(view);
+  if (converted == nullptr) return false;
+  const int result = SDL_UpperBlit(converted, nullptr, video_surface, nullptr);
+  SDL_FreeSurface(converted);
+  return result == 0;
+}
+
+bool copy_block(const Image* image) {
+  if (SDL_LockSurface(video_surface) != 0) return false;
+  const size_t bytes = static_cast<size_t>(image->width) * static_cast<size_t>(image->height) * 4;
+  std::memcpy(video_surface->pixels, image->pixels, bytes);
+  SDL_UnlockSurface(video_surface);
+  return true;
+}
+
+void present_whole(Screen* screen, const Image* image) {
+  if (!presentable(screen, image)) return screen_error();
+  if (video_surface == nullptr) return;
+  const bool drawn = surface_takes_block_copy(image) ? copy_block(image) : paint_converted(image);
+  if (!drawn) return;
+  screen_update();
+  screen_presented(image);
+}
+
+bool is_the_cell(const KeyCell* cell) {
+  return cell != nullptr && cell == the_cell && cell->keys != nullptr;
+}
+
+}  // namespace
+
+void screen_error() {}
+
+// ---- screen -------------------------------------------------------------
+
+Screen* screen_create() {
+  if (the_screen != nullptr) {
+    screen_error();
+    return the_screen;
+  }
+  video_flags = SDL_ASYNCBLIT;
+  Screen* screen = static_cast<Screen*>(calloc(1, sizeof(Screen)));
+  if (screen == nullptr) {
+    screen_error();
+    return nullptr;
+  }
+  the_screen = screen;
+  screen_set_mode(screen, default_width, default_height);
+  return screen;
+}
+
+void screen_destroy(Screen** screen) {
+  if (screen == nullptr || !is_the_screen(*screen)) return screen_error();
+  SDL_FreeSurface(video_surface);
+  video_surface = nullptr;
+  free(*screen);
+  *screen = nullptr;
+  the_screen = nullptr;
+}
+
+void screen_set_mode(Screen* screen, int32_t width, int32_t height) {
+  if (!is_the_screen(screen) || width < 0 || height < 0) return screen_error();
+  if (video_surface != nullptr) SDL_FreeSurface(video_surface);  // ignored for the display surface
+  video_surface = SDL_SetVideoMode(width, height, 0, video_flags);
+  if (video_surface == nullptr) return screen_error();
+  screen->depth = video_surface->format->BitsPerPixel;
+  screen->width = width;
+  screen->height = height;
+  double_buffered = (video_surface->flags & SDL_DOUBLEBUF) != 0 ? 1 : 0;
+}
+
+int screen_has_surface(const Screen* screen) {
+  return is_the_screen(screen) && video_surface != nullptr ? 1 : 0;
+}
+
+void screen_present_copy(Screen* screen, const Image* image) {
+  present_whole(screen, image);
+}
+
+void screen_present_swap(Screen* screen, const Image* image) {
+  present_whole(screen, image);
+}
+
+void screen_present_blit(Screen* screen, const Image* image) {
+  if (!is_the_screen(screen) || image == nullptr || image->pixels == nullptr) return screen_error();
+  if (video_surface == nullptr) return;
+  if (surface_is_paletted()) {
+    if (!paint_paletted(image)) return screen_error();
+  } else if (!blit_display_format(image, std::min(image->width, screen->width),
+                                  std::min(image->height, screen->height))) {
+    return screen_error();
+  }
+  screen_update();
+  screen_presented(image);
+}
+
+void screen_set_observer(ScreenObserver new_observer, void* context) {
+  observer = new_observer;
+  observer_context = new_observer != nullptr ? context : nullptr;
+}
+
+// ---- screen placeholders ------------------------------------------------
+
+const char* screen_to_text(const Screen* screen) {
+  if (!is_the_screen(screen)) {
+    screen_error();
+    return nullptr;
+  }
+  return "";
+}
+
+Screen* screen_from_text(const char* text) {
+  if (text == nullptr || the_screen != nullptr) screen_error();
+  return nullptr;
+}
+
+int screen_equals(const Screen* a, const Screen* b) {
+  if (a != b || !is_the_screen(a)) {
+    screen_error();
+    return 0;
+  }
+  return 1;
+}
+
+Screen* screen_copy(const Screen* screen) {
+  if (!is_the_screen(screen)) {
+    screen_error();
+    return nullptr;
+  }
+  return the_screen;
+}
+
+// ---- key cell -----------------------------------------------------------
+
+KeyCell* screen_keys_create() {
+  if (the_screen == nullptr) return nullptr;
+  if (the_cell != nullptr) return the_cell;
+  KeyCell* cell = static_cast<KeyCell*>(calloc(1, sizeof(KeyCell)));
+  if (cell == nullptr) return nullptr;
+  cell->keys = static_cast<uint8_t*>(calloc(key_bytes, 1));
+  if (cell->keys == nullptr) {
+    free(cell);
+    return nullptr;
+  }
+  the_cell = cell;
+  return cell;
+}
+
+void screen_keys_destroy(KeyCell** cell) {
+  if (cell == nullptr || *cell == nullptr || *cell != the_cell) return;
+  free((*cell)->keys);
+  free(*cell);
+  *cell = nullptr;
+  the_cell = nullptr;
+}
+
+void screen_poll_keys(KeyCell* cell) {
+  if (!is_the_cell(cell)) return screen_error();
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) {
+    if (event.type == SDL_KEYDOWN) {
+      cell->keys[0] = static_cast<uint8_t>(static_cast<uint32_t>(event.key.keysym.sym) & 0xFFu);
+    } else if (event.type == SDL_KEYUP) {
+      cell->keys[0] = 0;
+    }
+  }
+}
+
+// ---- key cell placeholders ----------------------------------------------
+
+const char* screen_keys_to_text(const KeyCell* cell) {
+  return cell != nullptr ? "" : nullptr;
+}
+
+KeyCell* screen_keys_from_text(const char*) {
+  return nullptr;
+}
+
+int screen_keys_equals(const KeyCell* a, const KeyCell* b) {
+  return a != nullptr && a == b ? 1 : 0;
+}
+
+KeyCell* screen_keys_copy(const KeyCell*) {
+  return nullptr;
+}
