@@ -1,0 +1,33 @@
+// vorngen: writes the intro's data files into the folder given on the
+// command line, the same bytes on every run.
+#include <cstdio>
+#include <string>
+
+#include "tools/song.h"
+#include "tools/xm_writer.h"
+
+namespace {
+
+std::string path_in(const char* folder, const char* file) { return std::string(folder) + "/" + file; }
+
+bool write_music(const char* folder) {
+  XmModule* song = song_compose();
+  if (song == nullptr) return false;
+  const bool ok = xm_save(song, path_in(folder, "duSkal-20080501.xm").c_str()) == 1;
+  xm_destroy(&song);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: vorngen FOLDER\n", stderr);
+    return 2;
+  }
+  if (!write_music(argv[1])) {
+    std::fputs("vorngen: could not write the data files\n", stderr);
+    return 1;
+  }
+  return 0;
+}
