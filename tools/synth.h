@@ -1,7 +1,7 @@
 // The instrument synthesiser of the generator: fills XM instruments with
 // waveforms and drum sounds made from plain arithmetic (own sine and
-// exponential, a fixed-seed noise source), so the samples come out the same
-// bit for bit on every run and every IEEE-754 machine.
+// exponential from detmath.h, a fixed-seed noise source), so the samples come
+// out the same bit for bit on every run and every IEEE-754 machine.
 #pragma once
 
 #include <cstdint>
@@ -14,16 +14,11 @@
 inline constexpr int32_t synth_cycle = 64;
 inline constexpr int32_t synth_drum_rate = 33452;  // 8363 x 4: relative note +24
 
-// Sine of 2 pi x cycles (any finite x), to about 1e-9.
-double synth_sin(double cycles);
-// e to the power x for x in -50 .. 50, to about 1e-12 relative.
-double synth_exp(double x);
-
 // A pulse lead whose duty sweeps 12 % .. 50 % .. 12 % over a 128-cycle loop.
 int synth_lead(XmInstrument* ins);
 // A mellow square (band-limited, 50 % duty) for arpeggios.
 int synth_arp(XmInstrument* ins);
-// A bass of a saw and a square an octave apart, softened at the top.
+// A bass: a saw with a strengthened fundamental, softened at the top.
 int synth_bass(XmInstrument* ins);
 // A pad of two saws detuned by about +-14 cents against each other.
 int synth_pad(XmInstrument* ins);

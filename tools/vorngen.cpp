@@ -3,12 +3,26 @@
 #include <cstdio>
 #include <string>
 
+#include "core/image.h"
+#include "tools/art.h"
+#include "tools/font_gen.h"
 #include "tools/song.h"
 #include "tools/xm_writer.h"
 
 namespace {
 
 std::string path_in(const char* folder, const char* file) { return std::string(folder) + "/" + file; }
+
+bool write_pictures(const char* folder) {
+  for (int32_t i = 0; i < art_picture_count; ++i) {
+    Image* picture = art_draw(i);
+    if (picture == nullptr) return false;
+    const bool ok = img_save_ppm(picture, path_in(folder, art_file_name(i)).c_str()) == 1;
+    img_destroy(&picture);
+    if (!ok) return false;
+  }
+  return font_save_pbm(path_in(folder, "font32.pbm").c_str()) == 1;
+}
 
 bool write_music(const char* folder) {
   XmModule* song = song_compose();
@@ -25,7 +39,7 @@ int main(int argc, char** argv) {
     std::fputs("usage: vorngen FOLDER\n", stderr);
     return 2;
   }
-  if (!write_music(argv[1])) {
+  if (!write_pictures(argv[1]) || !write_music(argv[1])) {
     std::fputs("vorngen: could not write the data files\n", stderr);
     return 1;
   }

@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
   std::printf("channels %d\nsong length %d\nspeed %d\nbpm %d\ninstruments %d\nsamples %d\n",
               module->numchn, module->numpos, module->initspeed, module->inittempo, module->numins,
               module->numsmp);
+  // One pass at the initial speed and tempo, from the order list as loaded.
+  long rows = 0;
+  for (int i = 0; i < module->numpos; ++i) rows += module->pattrows[module->positions[i]];
+  std::printf("rows %ld\nnominal seconds %.3f\n", rows, rows * module->initspeed * 2.5 / module->inittempo);
   module->loop = 0;  // stop at the end, as a back jump would otherwise loop
   module->wrap = 0;
   Player_Start(module);
