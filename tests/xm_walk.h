@@ -18,6 +18,8 @@ struct XmWalkResult {
   std::vector<int> orders;
   std::vector<int> pattern_rows;
   std::vector<int> notes_per_pattern;  // cells with a note 1..96
+  int position_jumps = 0;               // Bxx effects anywhere
+  int pattern_breaks = 0;               // Dxx effects anywhere
   int samples = 0;
   size_t end = 0;  // where the walk stopped
 };
@@ -92,6 +94,8 @@ inline std::string walk_patterns(Reader* r, XmWalkResult* out) {
       if (!valid_volume_byte(volume)) return "volume-column byte";
       if (!valid_effect(effect)) return "effect type";
       if (note >= 1 && note <= 96) ++notes;
+      if (effect == 0x0B) ++out->position_jumps;
+      if (effect == 0x0D) ++out->pattern_breaks;
     }
     if (r->pos - data_start != packed) return "packed size does not match the cells";
     out->pattern_rows.push_back(static_cast<int>(rows));
