@@ -199,6 +199,48 @@ uint32_t logo_pixel(const LogoStyle& s, const Field& f, int32_t x, int32_t y) {
   return 0;
 }
 
+// Pockets of transparency smaller than this, enclosed by the logo (a tight
+// counter squeezed by the outline, a gap between one letter's outline and
+// the next one's shadow), are filled with the outline colour: stars blinking
+// through pin-holes look like faults.
+constexpr int32_t smallest_pocket = 16;
+
+void fill_pockets(uint32_t* pixels, int32_t w, int32_t h, uint32_t fill) {
+  const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+  uint8_t* seen = static_cast<uint8_t*>(std::calloc(n, 1));
+  int32_t* region = static_cast<int32_t*>(std::calloc(n, sizeof(int32_t)));
+  if (seen == nullptr || region == nullptr) {
+    std::free(seen);
+    std::free(region);
+    return;
+  }
+  for (size_t start = 0; start < n; ++start) {
+    if (seen[start] || pixels[start] != 0) continue;
+    // Depth-first fill; region doubles as the stack and the member list.
+    size_t top = 0, count = 0;
+    bool open = false;
+    region[top++] = static_cast<int32_t>(start);
+    seen[start] = 1;
+    while (top > count) {
+      const int32_t i = region[count++];
+      const int32_t x = i % w, y = i / w;
+      if (x == 0 || y == 0 || x == w - 1 || y == h - 1) open = true;
+      const int32_t next[4] = {x > 0 ? i - 1 : -1, x < w - 1 ? i + 1 : -1, y > 0 ? i - w : -1, y < h - 1 ? i + w : -1};
+      for (int32_t j : next) {
+        if (j >= 0 && !seen[j] && pixels[j] == 0) {
+          seen[j] = 1;
+          region[top++] = j;
+        }
+      }
+    }
+    if (!open && count < static_cast<size_t>(smallest_pocket)) {
+      for (size_t k = 0; k < count; ++k) pixels[region[k]] = fill;
+    }
+  }
+  std::free(seen);
+  std::free(region);
+}
+
 Image* draw_logo(const LogoStyle& s) {
   const Layout l = lay_out(s);
   const double margin = s.outline + s.shadow + 2.0;
@@ -226,6 +268,7 @@ Image* draw_logo(const LogoStyle& s) {
         }
       }
     }
+    fill_pockets(pixels, f.width, f.height, pixel_of(rgb_of(s.outline_colour)));
     // Crop to the opaque pixels, then centre on the requested width.
     const int32_t w = x1 - x0 + 1, h = y1 - y0 + 1;
     const int32_t canvas = s.canvas_width > w ? s.canvas_width : w;
