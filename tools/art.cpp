@@ -312,7 +312,7 @@ struct StarStyle {
 constexpr StarStyle star_styles[] = {
     {{0.55, 0.78, 1.00}, 1.4, 1.3, 0.60, 9.0, 0.0, 0.0},   // a: blue-white, four long spikes
     {{1.00, 0.76, 0.25}, 1.3, 1.2, 0.60, 8.0, 5.0, 0.0},   // b: gold, eight spikes
-    {{1.00, 0.30, 0.78}, 0.95, 1.0, 0.45, 0.0, 9.0, 0.0},   // c: pink, a diagonal cross
+    {{1.00, 0.30, 0.78}, 1.1, 1.0, 0.55, 0.0, 9.0, 0.0},   // c: pink, a diagonal cross
     {{0.30, 1.00, 0.55}, 1.7, 1.0, 0.60, 3.5, 0.0, 5.0},   // d: green, round with a halo
 };
 
