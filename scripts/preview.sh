@@ -32,5 +32,6 @@ row logotypes.png "$tmp/logotype1.ppm.png" "$tmp/logotype0.ppm.png"
 row stars.png "$tmp/star16a.ppm.png" "$tmp/star16b.ppm.png" "$tmp/star16c.ppm.png" "$tmp/star16d.ppm.png"
 convert -background "$background" -gravity center \
   "$tmp/zoom1.png" "$tmp/zoom2.png" "$tmp/logotypes.png" "$tmp/stars.png" "$tmp/font32.png" \
-  -append +repage -bordercolor "$background" -border 10 -flatten -scale 200% docs/preview.png
+  -append +repage -bordercolor "$background" -border 10 -flatten -scale 200% \
+  -strip -define png:exclude-chunks=date,time docs/preview.png
 echo "wrote docs/preview.png"
