@@ -8,7 +8,7 @@ packages=(
   libsdl1.2-dev libmikmod-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-apps x11-utils
+  xvfb xauth xdotool x11-apps x11-utils gdb
   imagemagick netpbm
   openmpt123 xmp sox
 )

@@ -17,56 +17,43 @@
 #include <vector>
 
 #include "demo/music.h"
+#include "tools/xm_writer.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A small XM: one pattern of `rows` rows at speed 6 and 125 BPM (0.12 s a
-// row) in which every one of `channels` channels starts a looped square tone
-// on the first row.
+// A short module from the project's XM writer: one pattern of `rows` rows
+// at speed 6 and 125 BPM (0.12 s a row) in which every one of `channels`
+// channels starts a looped square tone on the first row.
 std::vector<uint8_t> make_xm(int channels, int rows) {
-  std::vector<uint8_t> b;
-  auto u8 = [&](int v) { b.push_back(static_cast<uint8_t>(v & 0xFF)); };
-  auto u16 = [&](int v) { u8(v); u8(v >> 8); };
-  auto u32 = [&](int v) { u16(v); u16(v >> 16); };
-  auto text = [&](const std::string& s, size_t n) {
-    std::string t = s;
-    t.resize(n, ' ');
-    for (char c : t) u8(c);
-  };
-  auto zeros = [&](int n) { for (int i = 0; i < n; ++i) u8(0); };
-  text("Extended Module: ", 17);
-  text("voice test", 20);
-  u8(0x1A);
-  text("vorn test", 20);
-  u16(0x0104); u32(276); u16(1); u16(0); u16(channels); u16(1); u16(1); u16(1); u16(6); u16(125);
-  zeros(256);  // order table: pattern 0 once
-  std::vector<uint8_t> cells;
-  for (int r = 0; r < rows; ++r) {
+  std::vector<uint8_t> bytes;
+  XmModule* module = xm_create(channels, 1, 1);
+  if (module == nullptr) return bytes;
+  snprintf(module->tracker, sizeof module->tracker, "vorn test");
+  XmInstrument* tone = &module->instruments[0];
+  if (xm_pattern_alloc(module, 0, rows) && xm_sample_alloc(tone, 32, 8)) {
     for (int c = 0; c < channels; ++c) {
-      if (r == 0) {
-        cells.insert(cells.end(), {0x83, 49, 1});  // C-4, instrument 1
-      } else {
-        cells.push_back(0x80);
-      }
+      XmCell* cell = xm_cell(module, 0, 0, c);
+      cell->note = 49;  // C-4
+      cell->instrument = 1;
     }
+    for (int i = 0; i < 32; ++i) tone->sample.data[i] = static_cast<int16_t>(i < 16 ? 64 : -64);
+    tone->sample.loop_length = 32;
+    tone->sample.loop_type = 1;
+    tone->sample.volume = 48;
+    tone->sample.panning = 128;
+    size_t size = 0;
+    uint8_t* file = xm_serialize(module, &size);
+    if (file != nullptr) bytes.assign(file, file + size);
+    free(file);
   }
-  u32(9); u8(0); u16(rows); u16(static_cast<int>(cells.size()));
-  b.insert(b.end(), cells.begin(), cells.end());
-  u32(263); text("tone", 22); u8(0); u16(1); u32(40);
-  zeros(96 + 96 + 16 + 22);  // keymap, envelopes and their settings, reserved
-  u32(32); u32(0); u32(32); u8(0x30); u8(0); u8(1); u8(0x80); u8(0); u8(0); text("", 22);
-  int old = 0;
-  for (int i = 0; i < 32; ++i) {
-    const int v = i < 16 ? 64 : -64;
-    u8(v - old);  // delta coded
-    old = v;
-  }
-  return b;
+  xm_destroy(&module);
+  return bytes;
 }
 
 void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  ASSERT_FALSE(bytes.empty());
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
@@ -244,4 +231,25 @@ TEST(Music, ModuleAtItsEndIsReloadedWithEightVoices) {
   EXPECT_GT(sizes.data, 0u);
   EXPECT_EQ(sizes.file - 8, sizes.riff) << "header finished by MikMod_Exit";
   EXPECT_EQ(sizes.file - 44, sizes.data) << "header finished by MikMod_Exit";
+}
+
+TEST(Music, TheIntroModuleIsServedOncePerFrame) {
+  const int wav = wav_driver();
+  ASSERT_GT(wav, 0);
+  const fs::path dir = fresh_dir("intro-module");
+  fs::copy_file(fs::path(VORN_SOURCE_DIR) / "data" / music_file, dir / music_file);
+  const int status = in_child(dir, [&] {
+    md_device = static_cast<UWORD>(wav);
+    music_start();
+    check(music_module != nullptr && Player_Active(), "loaded and playing");
+    for (int i = 0; i < 20; ++i) music_update();
+    check(music_module != nullptr && Player_Active(), "still playing");
+    music_stop();
+    return failures;
+  });
+  EXPECT_EQ(0, status);
+  EXPECT_EQ("", read_text(dir / "stderr.txt"));
+  const WavSizes sizes = wav_sizes(dir / "music.wav");
+  EXPECT_EQ(20u * 32768u, sizes.data) << "one 32 KiB block for each served frame";
+  EXPECT_EQ(sizes.file - 44, sizes.data);
 }

@@ -233,7 +233,8 @@ int x11_child(const std::string& display, int to_parent, int from_parent) {
 // Presents under Xvfb at the given depth and compares the window with the
 // images presented.
 void check_x11(int x_depth, int sdl_depth, Tolerance tol) {
-  XvfbServer server = xvfb_start(256, 256, x_depth);
+  XvfbScope x{xvfb_start(256, 256, x_depth)};
+  const XvfbServer& server = x.server;
   ASSERT_FALSE(server.display.empty()) << "Xvfb did not start";
   int down[2], up[2];
   ASSERT_EQ(0, pipe(down));
@@ -248,6 +249,19 @@ void check_x11(int x_depth, int sdl_depth, Tolerance tol) {
   }
   close(up[1]);
   close(down[0]);
+  // A failed assertion leaves early: the child must not outlive the test.
+  struct ChildScope {
+    pid_t pid;
+    int up, down;
+    ~ChildScope() {
+      close(up);
+      close(down);
+      if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+      }
+    }
+  } child{pid, up[0], down[1]};
   const std::string dir = output_dir();
   EXPECT_EQ("depth " + std::to_string(sdl_depth), read_line(up[0]));
   const int expected_count[step_count] = {1, 2, 3, 3};
@@ -278,9 +292,7 @@ void check_x11(int x_depth, int sdl_depth, Tolerance tol) {
   int status = 0;
   EXPECT_EQ(pid, waitpid(pid, &status, 0));
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  close(up[0]);
-  close(down[1]);
-  xvfb_stop(&server);
+  child.pid = -1;
 }
 
 }  // namespace

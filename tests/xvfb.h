@@ -66,3 +66,9 @@ inline XvfbServer xvfb_start(int width, int height, int depth, int timeout_ms = 
   server.display = ":" + number;
   return server;
 }
+
+// Stops the server when it goes out of scope, however the scope is left.
+struct XvfbScope {
+  XvfbServer server;
+  ~XvfbScope() { xvfb_stop(&server); }
+};

@@ -200,6 +200,10 @@ int screen_has_surface(const Screen* screen) {
   return is_the_screen(screen) && video_surface != nullptr ? 1 : 0;
 }
 
+const char* screen_failure() {
+  return SDL_GetError();
+}
+
 void screen_present_copy(Screen* screen, const Image* image) {
   present_whole(screen, image);
 }

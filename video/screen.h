@@ -30,6 +30,8 @@ void screen_destroy(Screen** screen);
 void screen_set_mode(Screen* screen, int32_t width, int32_t height);
 // 1 when screen is the single Screen and holds a video surface, else 0.
 int screen_has_surface(const Screen* screen);
+// SDL's text for its last failure, e.g. why no video mode could be set.
+const char* screen_failure();
 // Presents an image of exactly the screen's size: one block copy when the
 // surface is 32-bit 0x00RRGGBB with unpadded rows, a converting blit on any
 // other surface.  Without a video surface nothing happens.

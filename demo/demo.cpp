@@ -1,0 +1,140 @@
+#include "demo/demo.h"
+
+#include <cstdio>
+
+#include "demo/keys.h"
+#include "demo/music.h"
+#include "fx/font.h"
+#include "fx/plasma.h"
+#include "fx/rolls.h"
+#include "fx/zoom.h"
+
+// The effect parts and the scroller's position come with the effects.  Until
+// they are all part of the build, a part that is missing is skipped.
+[[gnu::weak]] void demo_part_zoom();
+[[gnu::weak]] void demo_part_rolls();
+[[gnu::weak]] void demo_part_plasma();
+[[gnu::weak]] extern int32_t scroll_x;
+[[gnu::weak]] extern int32_t scroll_pos;
+
+namespace {
+
+constexpr int32_t strip_height = 32;
+constexpr int32_t fade_steps = 256;
+constexpr uint8_t fade_step = 2;
+
+using Part = void (*)();
+
+// Stands in for the parts while none is in the build: the frame skeleton
+// around an unchanging picture, the first logo on black.
+void demo_part_hold() {
+  img_clear(frame_image);
+  if (logo_vorn != nullptr && frame_image != nullptr) {
+    img_blit_masked(logo_vorn, frame_image, 0, 0, frame_image->width / 2 - logo_vorn->width / 2,
+                    frame_image->height / 2 - logo_vorn->height / 2, logo_vorn->width,
+                    logo_vorn->height);
+  }
+  for (;;) {
+    screen_present_copy(screen, frame_image);
+    screen_poll_keys(key_cell);
+    demo_handle_key(static_cast<int8_t>(key_cell->keys[0]));
+    if (demo_state != 0) return;
+    music_update();
+  }
+}
+
+// Runs part; false when it ended with a quit request.
+bool demo_run_part(Part part) {
+  part();
+  if ((demo_state & 1u) != 0) return false;
+  demo_state = 0;
+  return true;
+}
+
+// One pass of the sequence zoom, raster rolls, plasma; false on a quit.
+bool demo_run_sequence() {
+  const Part sequence[] = {demo_part_zoom, demo_part_rolls, demo_part_plasma};
+  bool any = false;
+  for (Part part : sequence) {
+    if (part == nullptr) continue;
+    any = true;
+    if (!demo_run_part(part)) return false;
+  }
+  return any || demo_run_part(demo_part_hold);
+}
+
+// Without a video surface there is nothing to show: say why and undo the
+// start-up.
+int demo_no_video() {
+  fprintf(stderr, "Could not set video mode: %s\n", screen_failure());
+  screen_keys_destroy(&key_cell);
+  screen_destroy(&screen);
+  return 2;
+}
+
+}  // namespace
+
+void demo_init() {
+  screen = screen_create();
+  key_cell = screen_keys_create();
+  screen_set_mode(screen, demo_width, demo_height);
+  if (!screen_has_surface(screen) || key_cell == nullptr) return;  // demo_run gives up
+
+  frame_image = img_create();
+  img_resize(frame_image, screen->width, screen->height);
+  logo_vorn = img_load_pnm("VORN.ppm");
+  logo_present = img_load_pnm("present.ppm");
+  logo_kolmira = img_load_pnm("kolmira.ppm");
+  logo_2008 = img_load_pnm("2008.ppm");
+  logotype0 = img_load_pnm("logotype0.ppm");
+  logotype1 = img_load_pnm("logotype1.ppm");
+  font_image = img_load_pnm("font32.pbm");
+  strip = img_create();
+  img_resize(strip, screen->width, strip_height);
+  if (&scroll_x != nullptr) scroll_x = screen->width;
+  if (&scroll_pos != nullptr) scroll_pos = 0;
+  star_b = img_load_pnm("star16b.ppm");
+  star_c = img_load_pnm("star16c.ppm");
+  star_d = img_load_pnm("star16d.ppm");
+  star_a = img_load_pnm("star16a.ppm");
+  rows_raster = raster_create();
+  raster_resize(rows_raster, demo_height);
+  music_start();
+}
+
+void demo_fade_out() {
+  for (int32_t step = 0; step < fade_steps; ++step) {
+    img_darken(frame_image, fade_step);
+    screen_present_copy(screen, frame_image);
+  }
+}
+
+void demo_shutdown() {
+  music_stop();
+  demo_fade_out();
+  img_destroy(&frame_image);
+  img_destroy(&logo_vorn);
+  img_destroy(&logo_present);
+  img_destroy(&logo_kolmira);
+  img_destroy(&logo_2008);
+  img_destroy(&font_image);
+  img_destroy(&strip);
+  img_destroy(&star_b);
+  img_destroy(&star_c);
+  img_destroy(&star_d);
+  img_destroy(&star_a);
+  img_destroy(&logotype0);
+  img_destroy(&logotype1);
+  raster_destroy(&rows_raster);
+  screen_keys_destroy(&key_cell);
+  screen_destroy(&screen);
+}
+
+int demo_run() {
+  demo_init();
+  if (!screen_has_surface(screen) || key_cell == nullptr) return demo_no_video();
+  while (demo_run_sequence()) {
+  }
+  demo_shutdown();
+  return 1;
+}
