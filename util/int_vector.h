@@ -1,5 +1,7 @@
 // A growable vector of signed 32-bit integers that doubles its capacity.
 // It prints nothing: invalid calls are ignored or return 0, -1 or null.
+// Operations that add elements grow first; when a growth fails (no memory,
+// or a capacity that would pass INT32_MAX) they leave the vector unchanged.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +35,8 @@ void ivec_remove_at(IntVector* vector, int32_t index);
 int32_t ivec_get(const IntVector* vector, int32_t index);
 // Stores value at index, 0 <= index < length.  Value comes first.
 void ivec_set(IntVector* vector, int32_t value, int32_t index);
-// Index of the first element equal to key, or -1.
+// Index of the first element equal to key (0 is searched like any other
+// key), or -1.
 int32_t ivec_find(const IntVector* vector, int32_t key);
 // New vector of the elements from .. to - 1; null unless 0 <= from < to <= length.
 IntVector* ivec_slice(const IntVector* vector, int32_t from, int32_t to);
@@ -43,5 +46,6 @@ void ivec_erase_range(IntVector* vector, int32_t from, int32_t to);
 // Source and destination may be the same vector: the range is copied first.
 void ivec_insert_range(const IntVector* source, IntVector* destination,
                        int32_t from, int32_t to, int32_t at);
-// Doubles the capacity; 1, or 0 for a null vector or when memory runs out.
+// Doubles the capacity; 1, or 0 (unchanged) for a null vector, when memory
+// runs out or when the capacity is above INT32_MAX / 2.
 int ivec_grow(IntVector* vector);
