@@ -9,13 +9,18 @@
 #include "fx/rolls.h"
 #include "fx/zoom.h"
 
-// The effect parts and the scroller's position come with the effects.  Until
-// they are all part of the build, a part that is missing is skipped.
+// The effect parts, the scroller's position and the raster module come with
+// the effects.  Until they are all part of the build, what is missing is
+// skipped: a missing part is left out of the sequence, a missing raster
+// module leaves rows_raster null.
 [[gnu::weak]] void demo_part_zoom();
 [[gnu::weak]] void demo_part_rolls();
 [[gnu::weak]] void demo_part_plasma();
 [[gnu::weak]] extern int32_t scroll_x;
 [[gnu::weak]] extern int32_t scroll_pos;
+[[gnu::weak]] Raster* raster_create();
+[[gnu::weak]] void raster_resize(Raster* raster, int32_t length);
+[[gnu::weak]] void raster_destroy(Raster** raster);
 
 namespace {
 
@@ -97,8 +102,10 @@ void demo_init() {
   star_c = img_load_pnm("star16c.ppm");
   star_d = img_load_pnm("star16d.ppm");
   star_a = img_load_pnm("star16a.ppm");
-  rows_raster = raster_create();
-  raster_resize(rows_raster, demo_height);
+  if (raster_create != nullptr && raster_resize != nullptr) {
+    rows_raster = raster_create();
+    raster_resize(rows_raster, demo_height);
+  }
   music_start();
 }
 
@@ -125,7 +132,7 @@ void demo_shutdown() {
   img_destroy(&star_a);
   img_destroy(&logotype0);
   img_destroy(&logotype1);
-  raster_destroy(&rows_raster);
+  if (raster_destroy != nullptr) raster_destroy(&rows_raster);
   screen_keys_destroy(&key_cell);
   screen_destroy(&screen);
 }
