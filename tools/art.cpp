@@ -180,8 +180,8 @@ Rgb shade_metal(const LogoStyle& s, const Field& f, int32_t x, int32_t y) {
   const double t = (f.depth_y[static_cast<size_t>(y) * static_cast<size_t>(f.width) + static_cast<size_t>(x)] + s.pen) /
                    (glyph_cap_height + 2.0 * s.pen);
   const Rgb base = gradient(s, dm_clamp(t, 0.0, 1.0));
-  const double spec = 0.85 * glint * glint;
-  Rgb c{base.r * shade + spec, base.g * shade + spec, base.b * shade + spec};
+  const double specular = 0.85 * glint * glint;
+  Rgb c{base.r * shade + specular, base.g * shade + specular, base.b * shade + specular};
   if (s.stripe_period > 0 && y % s.stripe_period == s.stripe_period - 1) c = mix(c, Rgb{0, 0, 0}, 0.45);
   return c;
 }
