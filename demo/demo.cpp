@@ -40,9 +40,7 @@ void demo_part_hold() {
                     logo_vorn->height);
   }
   for (;;) {
-    screen_present_copy(screen, frame_image);
-    screen_poll_keys(key_cell);
-    demo_handle_key(static_cast<int8_t>(key_cell->keys[0]));
+    demo_present_frame();
     if (demo_state != 0) return;
     music_update();
   }

@@ -37,6 +37,9 @@ void demo_init();
 void demo_shutdown();
 // 256 times: darken the frame by 2 and present it.
 void demo_fade_out();
+// The end of every frame: presents frame_image, polls the keys and applies
+// the held key (which may set demo_state).
+void demo_present_frame();
 // Prints "VORNDEMO Error.\n" on standard output while error_report is on.
 void demo_error();
 // The whole run: the endless part sequence until a quit; returns the exit

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "demo/demo.h"
+#include "demo/keys.h"
 
 uint8_t demo_state = 0;
 uint8_t error_report = 0;
@@ -29,4 +30,10 @@ Image* star_d = nullptr;
 void demo_error() {
   if (error_report == 0) return;
   fputs("VORNDEMO Error.\n", stdout);
+}
+
+void demo_present_frame() {
+  screen_present_copy(screen, frame_image);
+  screen_poll_keys(key_cell);
+  if (key_cell != nullptr && key_cell->keys != nullptr) demo_handle_key(static_cast<int8_t>(key_cell->keys[0]));
 }

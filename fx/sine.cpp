@@ -110,14 +110,6 @@ constexpr int16_t sine_table[sine_table_len] = {
     -603, -402, -201, 0,
 };
 
-int32_t wrap_index(int32_t value, int32_t n) {
-  if (n <= 0) return 0;  // no range to wrap into; never divide by zero
-  // For n > 0 the remainder cannot overflow, and adding n to a negative
-  // remainder (in (-n, 0)) stays inside the range.
-  const int32_t remainder = value % n;
-  return remainder < 0 ? remainder + n : remainder;
-}
-
 int32_t wrap_range(int32_t value, int32_t lo, int32_t hi) {
   if (lo > hi || (value >= lo && value <= hi)) return value;
   // Periodic mapping lo + ((value - lo) mod span), in 64 bits: the span of

@@ -10,8 +10,23 @@ inline constexpr int16_t sine_table_len = 1024;
 extern const int16_t sine_table[sine_table_len];
 
 // value brought into [0, n) for n > 0, negative values included
-// (-1 gives n - 1, INT32_MIN works too); 0 when n <= 0.
-int32_t wrap_index(int32_t value, int32_t n);
+// (-1 gives n - 1, INT32_MIN works too); 0 when n <= 0.  Inline: the
+// effects call it once per row, and a value already in range (the common
+// case) costs one comparison.
+inline int32_t wrap_index(int32_t value, int32_t n) {
+  if (static_cast<uint32_t>(value) < static_cast<uint32_t>(n)) return value;  // also false for n <= 0
+  if (n <= 0) return 0;  // no range to wrap into; never divide by zero
+  // For n > 0 the remainder cannot overflow, and adding n to a negative
+  // remainder (in (-n, 0)) stays inside the range.
+  const int32_t remainder = value % n;
+  return remainder < 0 ? remainder + n : remainder;
+}
+// A table phase moved by step and brought back into [0, sine_table_len),
+// for any phase and step: the sum is formed in 64 bits.
+inline int32_t phase_add(int32_t phase, int32_t step) {
+  const int64_t sum = (int64_t{phase} + step) % sine_table_len;
+  return static_cast<int32_t>(sum < 0 ? sum + sine_table_len : sum);
+}
 // value brought into [lo, hi] for lo <= hi; values inside are unchanged and
 // values outside map periodically, lo + ((value - lo) mod (hi - lo + 1)).
 // Any int32 arguments are safe; lo > hi returns value as it is.
