@@ -6,6 +6,7 @@
 // through the bounds-tested pixel accessors.
 #include "core/image.h"
 #include "core/image_internal.h"
+#include "core/pixel_spans.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -96,15 +97,9 @@ void img_blit_masked(const Image* src, Image* dst, int32_t sx, int32_t sy, int32
   if (y0 + ch > src_h) ch = src_h - y0;
   if (cw <= 0 || ch <= 0) return;
 
-  size_t si = index_of(src, x0, y0);
-  size_t di = index_of(dst, x1, y1);
-  const size_t width = static_cast<size_t>(cw);
-  for (int64_t row = 0; row < ch; ++row, si += static_cast<size_t>(src_w), di += static_cast<size_t>(dst_w)) {
-    const uint32_t* s = src->pixels + si;
-    uint32_t* d = dst->pixels + di;
-    // Written as a select so that the loop vectorises; a 0 keeps the old value.
-    for (size_t col = 0; col < width; ++col) d[col] = s[col] != 0 ? s[col] : d[col];
-  }
+  rect_copy_masked(dst->pixels + index_of(dst, x1, y1), static_cast<size_t>(dst_w),
+                   src->pixels + index_of(src, x0, y0), static_cast<size_t>(src_w), static_cast<size_t>(cw),
+                   static_cast<size_t>(ch));
 }
 
 int32_t* img_run_lengths(int32_t a, int32_t b) {
@@ -213,8 +208,14 @@ void img_copy_row_wrapped(const Image* src, Image* dst, int32_t src_row, int32_t
   RowSpan span;
   if (!row_span(src, dst, src_row, dst_row, offset, &span)) return;
   uint32_t* d = span.dst + span.offset;
-  for (int32_t i = 0; i < span.first; ++i) d[i] = span.src[i];
   const uint32_t* s = span.src + span.first;
+  if (src->pixels != dst->pixels) {
+    std::memcpy(d, span.src, static_cast<size_t>(span.first) * sizeof(uint32_t));
+    std::memcpy(span.dst, s, static_cast<size_t>(span.second) * sizeof(uint32_t));
+    return;
+  }
+  // Within one image the stretches may overlap: copy front to back.
+  for (int32_t i = 0; i < span.first; ++i) d[i] = span.src[i];
   for (int32_t j = 0; j < span.second; ++j) span.dst[j] = s[j];
 }
 
@@ -222,8 +223,13 @@ void img_or_row_wrapped(const Image* src, Image* dst, int32_t src_row, int32_t d
   RowSpan span;
   if (!row_span(src, dst, src_row, dst_row, offset, &span)) return;
   uint32_t* d = span.dst + span.offset;
-  for (int32_t i = 0; i < span.first; ++i) d[i] |= span.src[i];
   const uint32_t* s = span.src + span.first;
+  if (src->pixels != dst->pixels) {
+    span_or(d, span.src, static_cast<size_t>(span.first));
+    span_or(span.dst, s, static_cast<size_t>(span.second));
+    return;
+  }
+  for (int32_t i = 0; i < span.first; ++i) d[i] |= span.src[i];
   for (int32_t j = 0; j < span.second; ++j) span.dst[j] |= s[j];
 }
 
@@ -231,7 +237,6 @@ void img_and_mask(const Image* mask, Image* target) {
   const int64_t count = img_usable_count(mask);
   // A mask larger than its target would reach past the target's buffer.
   if (count < 0 || img_usable_count(target) < count) return img_error();
-  const uint32_t* m = mask->pixels;
-  uint32_t* t = target->pixels;
-  for (int64_t i = 0; i < count; ++i) t[i] &= m[i];
+  if (mask->pixels == target->pixels) return;  // x & x is x
+  span_and(target->pixels, mask->pixels, static_cast<size_t>(count));
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "core/pixel_spans.h"
 #include "demo/demo.h"
 #include "demo/music.h"
 #include "fx/sine.h"
@@ -77,7 +78,7 @@ void compose_rows(const Image* gradient, Image* frame) {
     const uint32_t* g = doubled[1] + doubled_start(next_offset(green), width);
     const uint32_t* b = doubled[2] + doubled_start(next_offset(blue), width);
     uint32_t* out = frame->pixels + static_cast<size_t>(y) * pitch;
-    for (int32_t x = 0; x < width; ++x) out[x] = r[x] | g[x] | b[x];
+    span_or3(out, r, g, b, pitch);
   }
 }
 

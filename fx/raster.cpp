@@ -6,6 +6,8 @@
 // which reports every pixel as the accessors do.
 #include "fx/raster.h"
 
+#include "core/pixel_spans.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -184,7 +186,7 @@ void raster_fill_row(Image* image, uint32_t colour, int32_t row, int32_t x0, int
     return;
   }
   uint32_t* line = row_start(image, row);
-  std::fill(line + x0, line + x1 + 1, colour);
+  span_fill(line + x0, colour, static_cast<size_t>(x1 - x0) + 1);
 }
 
 void raster_blend_row(Image* image, uint32_t colour, int32_t row, int32_t x0,

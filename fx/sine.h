@@ -14,7 +14,7 @@ extern const int16_t sine_table[sine_table_len];
 // effects call it once per row, and a value already in range (the common
 // case) costs one comparison.
 inline int32_t wrap_index(int32_t value, int32_t n) {
-  if (static_cast<uint32_t>(value) < static_cast<uint32_t>(n)) return value;  // also false for n <= 0
+  if (value >= 0 && value < n) return value;
   if (n <= 0) return 0;  // no range to wrap into; never divide by zero
   // For n > 0 the remainder cannot overflow, and adding n to a negative
   // remainder (in (-n, 0)) stays inside the range.

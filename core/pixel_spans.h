@@ -1,0 +1,24 @@
+// The inner loops of the image operations: plain stretches of pixels, after
+// all clipping is done.  Each is compiled for several instruction sets and
+// picks the widest the processor has when the program starts.  Callers pass
+// stretches that lie inside their buffers; n may be 0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// d[i] = value.
+void span_fill(uint32_t* d, uint32_t value, size_t n);
+// d[i] |= s[i]; the stretches do not overlap.
+void span_or(uint32_t* d, const uint32_t* s, size_t n);
+// d[i] &= s[i]; the stretches do not overlap.
+void span_and(uint32_t* d, const uint32_t* s, size_t n);
+// d[i] = a[i] | b[i] | c[i]; d overlaps none of the others.
+void span_or3(uint32_t* d, const uint32_t* a, const uint32_t* b, const uint32_t* c, size_t n);
+// d[i] = s[index[i]] for every i; d overlaps neither s nor index.
+void span_gather(uint32_t* d, const uint32_t* s, const int32_t* index, size_t n);
+// rows x width pixels: each non-zero source pixel replaces the destination
+// pixel, row after row with the given pitches.  Source and destination rows
+// may be the same buffer: each row is read and written front to back.
+void rect_copy_masked(uint32_t* d, size_t d_pitch, const uint32_t* s, size_t s_pitch, size_t width,
+                      size_t rows);
