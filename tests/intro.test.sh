@@ -2,8 +2,10 @@
 # The intro as a person meets it: the built vorndemo, started in a copy of
 # data/ on a private Xvfb server, steered with xdotool keys and watched with
 # xwd.  The main run goes under gdb, whose breakpoints log each part as it
-# starts and photograph the window before and after the fade.  Screenshots
-# and logs are kept in $VORN_BINARY_DIR/test-output/intro/.
+# starts, the frames each part ran and each time SPACE is acted on, and
+# photograph every part and the window before and after the fade; its
+# standard output is checked against the scroll text.  Screenshots and logs
+# are kept in $VORN_BINARY_DIR/test-output/intro/.
 set -euo pipefail
 
 bin="$VORN_BINARY_DIR/vorndemo"
@@ -101,29 +103,64 @@ lines_in() { grep -c "$2" "$1" || true; }
 # may stand before it on its line (the text has no lower-case letters).
 img_errors() { { grep -o 'IMG error' "$1" || true; } | wc -l; }
 
-# The parts in this build, in their order, and the stand-in used without any.
-parts=()
-for p in zoom rolls plasma; do
-  if nm -C "$bin" | grep -q " T demo_part_$p()"; then parts+=("$p"); fi
+# The three parts, in their order, with their frame budgets.
+parts=(zoom rolls plasma)
+budgets=(1004 1500 750)
+nm -C "$bin" >"$work/symbols"
+for p in "${parts[@]}"; do
+  grep -q " T demo_part_$p()" "$work/symbols" || fail "demo_part_$p is not in $bin"
 done
-[ ${#parts[@]} -gt 0 ] || parts=(hold)
-echo "parts in this build: ${parts[*]}"
 
-# ---- run 1: keys, parts, fade and exit, under gdb ---------------------------
+# The scroll text as its source spells it, one literal a line, and the
+# length of its echo after one whole visit of the rolls part: at speed 2 the
+# first character leaves the strip after (256 + 32) / 2 frames, then one
+# every 32 / 2 frames.
+text="$work/scroll_text.txt"
+sed -n 's/^    "\(.*\)\\n"$/\1/p' "$VORN_SOURCE_DIR/fx/scroll_text.cpp" >"$text"
+[ "$(wc -c <"$text")" -eq 1984 ] && [ "$(wc -l <"$text")" -eq 84 ] ||
+  fail "the scroll text rebuilt from fx/scroll_text.cpp has $(wc -c <"$text") characters in $(wc -l <"$text") lines, not 1984 in 84"
+rolls_echo=$(((${budgets[1]} - (256 + 32) / 2) / (32 / 2) + 1))
 
+# ---- run 1: parts, keys, fade and exit, under gdb ---------------------------
+
+# gdb logs "part NAME" as each part starts, preceded by "frames N", the
+# frames the part before it polled; "skip" each time SPACE is acted on; and
+# "fade".  It photographs each part at its shot_frame-th frame the first
+# time it runs, the screen as the fade starts and as it ends, and notes the
+# length of the echo when the plasma part first starts.
+skip_line=$({ grep -n 'demo_state = 2;' "$VORN_SOURCE_DIR/demo/keys.cpp" || true; } | cut -d: -f1)
+[ "$(wc -w <<<"$skip_line")" -eq 1 ] || fail "demo/keys.cpp has no single line 'demo_state = 2;'"
+shot_frame=200
+grab() { echo "shell xwd -root -silent | xwdtopnm 2>/dev/null > '$out/$1.ppm'"; }
 dir=$(fresh_data full)
 log="$out/full.gdb.log"
 {
   echo "set pagination off"
   echo "set confirm off"
   echo "set breakpoint pending off"
-  for p in "${parts[@]}"; do
-    printf 'break demo_part_%s\ncommands\nsilent\nprintf "part %s\\n"\ncontinue\nend\n' "$p" "$p"
+  echo 'set $frames = 0'
+  echo 'set $part = -1'
+  echo 'set $echo_noted = 0'
+  for i in "${!parts[@]}"; do
+    p=${parts[$i]}
+    echo "set \$shot_$p = 0"
+    printf 'break demo_part_%s\ncommands\nsilent\nprintf "frames %%d\\npart %s\\n", $frames\n' "$p" "$p"
+    printf 'set $frames = 0\nset $part = %d\n' "$i"
+    if [ "$p" = plasma ]; then
+      printf 'if $echo_noted == 0\nset $echo_noted = 1\nshell stat -c %%s %s > %s\nend\n' \
+        "'$out/full.out'" "'$work/echo-at-plasma'"
+    fi
+    printf 'continue\nend\n'
   done
-  printf 'break demo_fade_out\ncommands\nsilent\nprintf "fade\\n"\nshell %s\ncontinue\nend\n' \
-    "xwd -root -silent | xwdtopnm 2>/dev/null > '$out/fade-start.ppm'"
-  printf 'break screen_keys_destroy\ncommands\nsilent\nshell %s\ncontinue\nend\n' \
-    "xwd -root -silent | xwdtopnm 2>/dev/null > '$out/fade-end.ppm'"
+  printf 'break screen_poll_keys\ncommands\nsilent\nset $frames = $frames + 1\nif $frames == %d\n' "$shot_frame"
+  for i in "${!parts[@]}"; do
+    p=${parts[$i]}
+    printf 'if $part == %d && $shot_%s == 0\nset $shot_%s = 1\n%s\nend\n' "$i" "$p" "$p" "$(grab "part-$p")"
+  done
+  printf 'end\ncontinue\nend\n'
+  printf 'break keys.cpp:%d\ncommands\nsilent\nprintf "skip\\n"\ncontinue\nend\n' "$skip_line"
+  printf 'break demo_fade_out\ncommands\nsilent\nprintf "fade\\n"\n%s\ncontinue\nend\n' "$(grab fade-start)"
+  printf 'break screen_keys_destroy\ncommands\nsilent\n%s\ncontinue\nend\n' "$(grab fade-end)"
   echo "run > '$out/full.out' 2> '$out/full.err'"
   echo 'printf "exit status %d\n", $_exitcode'
 } >"$work/full.gdb"
@@ -133,6 +170,7 @@ intro_pid=$!
 parts_started() { lines_in "$log" '^part '; }
 more_parts_than() { [ "$(parts_started)" -gt "$1" ]; }
 last_part() { grep '^part ' "$log" | tail -n 1 | cut -d' ' -f2; }
+running() { [ "$(last_part)" = "$1" ]; }
 # successor PART: the part the sequence runs after PART.
 successor() {
   local i
@@ -140,16 +178,19 @@ successor() {
     [ "${parts[$i]}" = "$1" ] && echo "${parts[$(((i + 1) % ${#parts[@]}))]}"
   done
 }
-# Waits until no part has started for 0.2 s (a released key may still end
-# the part that saw it last).
-settle() {
-  local n i
-  for ((i = 0; i < 50; i++)); do
-    n=$(parts_started)
-    sleep 0.2
-    [ "$(parts_started)" = "$n" ] && return 0
-  done
-  return 1
+# Line numbers of the log: the first "skip" after line N, the part that
+# last started before line N and the first part that started after it.
+first_skip_after() { awk -v n="$1" 'NR > n && /^skip$/ { print NR; exit }' "$log"; }
+part_before() { awk -v n="$1" 'NR >= n { exit } /^part / { p = $2 } END { print p }' "$log"; }
+part_after() { awk -v n="$1" 'NR > n && /^part / { print $2; exit }' "$log"; }
+skip_after() { [ -n "$(first_skip_after "$1")" ]; }
+part_started_after() { [ -n "$(part_after "$1")" ]; }
+# No "skip" for 0.3 s: the key is up and the program has seen it go.
+no_more_skips() {
+  local n
+  n=$(lines_in "$log" '^skip$')
+  sleep 0.3
+  [ "$(lines_in "$log" '^skip$')" = "$n" ]
 }
 start_shown() { shot start && [ "$(brightest start)" -gt 0 ]; }
 
@@ -159,18 +200,68 @@ wait_for 10 more_parts_than 0 || fail "no part started"
 wait_for 10 start_shown || fail "the first part shows nothing"
 pass "the window opens with part ${parts[0]}"
 
-# SPACE: the part that starts next is the following one in the sequence.
-for ((i = 1; i <= ${#parts[@]} + 1; i++)); do
-  settle || fail "the parts do not stop changing"
-  current=$(last_part)
-  before=$(parts_started)
-  press space more_parts_than "$before" || fail "SPACE in part $current started no new part"
-  got=$(grep '^part ' "$log" | sed -n "$((before + 1))p" | cut -d' ' -f2)
-  [ "$got" = "$(successor "$current")" ] ||
-    fail "SPACE in part $current started part $got, not $(successor "$current")"
-  shot "after-space-$i"
+# Untouched, the parts follow each other with their whole budgets.
+wait_for 300 more_parts_than ${#parts[@]} || fail "the first pass of the sequence did not end (see $log)"
+for i in "${!parts[@]}"; do echo "${parts[$i]} ${budgets[$i]}"; done >"$work/budgets.expected"
+awk -v parts=${#parts[@]} '/^frames / { n = $2 } /^part / { if (p != "" && seen++ < parts) print p, n; p = $2 }' \
+  "$log" >"$work/budgets.seen"
+diff "$work/budgets.expected" "$work/budgets.seen" >/dev/null ||
+  fail "parts and frames of the first pass: $(paste -sd, "$work/budgets.seen"), not $(paste -sd, "$work/budgets.expected")"
+next=$(grep '^part ' "$log" | sed -n "$((${#parts[@]} + 1))p" | cut -d' ' -f2)
+[ "$next" = "${parts[0]}" ] || fail "after the last part the sequence went on with part $next, not ${parts[0]}"
+[ "$(lines_in "$log" '^skip$')" -eq 0 ] || fail "a part was skipped with no key pressed"
+pass "untouched, the parts run ${budgets[*]} frames each and the sequence starts again"
+
+# Each part, photographed in its first visit: something to see, and three
+# different pictures.
+for p in "${parts[@]}"; do
+  [ -s "$out/part-$p.ppm" ] || fail "no picture of part $p"
+  pnmtopng "$out/part-$p.ppm" >"$out/part-$p.png" 2>/dev/null
+  [ "$(brightest "part-$p")" -gt 0 ] || fail "part $p shows a black picture"
 done
-pass "SPACE moves on to the next part"
+for ((i = 0; i < ${#parts[@]}; i++)); do
+  for ((j = i + 1; j < ${#parts[@]}; j++)); do
+    ! cmp -s "$out/part-${parts[$i]}.ppm" "$out/part-${parts[$j]}.ppm" ||
+      fail "parts ${parts[$i]} and ${parts[$j]} show the same picture"
+  done
+done
+pass "each part shows a picture of its own"
+
+# The echo of one whole visit of the rolls part: the start of the text.
+[ -s "$work/echo-at-plasma" ] || fail "the length of the echo was not noted"
+[ "$(cat "$work/echo-at-plasma")" -eq "$rolls_echo" ] ||
+  fail "$(cat "$work/echo-at-plasma") characters were echoed in the rolls part's ${budgets[1]} frames, not $rolls_echo"
+cmp -s -n "$rolls_echo" "$out/full.out" "$text" ||
+  fail "the echo does not begin with the scroll text: $(head -c 200 "$out/full.out")"
+pass "the rolls part echoes the first $rolls_echo characters of the scroll text"
+
+# SPACE: the part that starts after the first skip is the one after the
+# part it skipped.  A held key acts in every frame, so the parts that start
+# while it is still down may be skipped too; only the first skip is judged.
+# Each part is aimed at in turn until each has been skipped once.
+skipped=" "
+for ((try = 1; try <= 4 * ${#parts[@]}; try++)); do
+  target=""
+  for p in "${parts[@]}"; do
+    [[ "$skipped" == *" $p "* ]] || { target=$p; break; }
+  done
+  [ -n "$target" ] || break
+  wait_for 30 no_more_skips || fail "parts are still skipped after SPACE was let go"
+  wait_for 60 running "$target" || fail "part $target did not come round again"
+  mark=$(wc -l <"$log")
+  press space skip_after "$mark" || fail "SPACE in part $(last_part) was not acted on"
+  at=$(first_skip_after "$mark")
+  from=$(part_before "$at")
+  wait_for 30 part_started_after "$at" || fail "no part started after SPACE in part $from"
+  got=$(part_after "$at")
+  [ "$got" = "$(successor "$from")" ] || fail "SPACE in part $from started part $got, not $(successor "$from")"
+  shot "after-space-$try"
+  skipped+="$from "
+done
+for p in "${parts[@]}"; do
+  [[ "$skipped" == *" $p "* ]] || fail "SPACE never fell into part $p in $((try - 1)) presses"
+done
+pass "SPACE moves on to the next part (skipped:$skipped)"
 
 press Escape exited || fail "ESC did not end the run"
 wait "$intro_pid" || true
@@ -183,6 +274,11 @@ pnmtopng "$out/fade-end.ppm" >"$out/fade-end.png" 2>/dev/null
 [ "$(brightest fade-end)" -eq 0 ] || fail "the picture did not fade to black"
 [ ! -s "$out/full.err" ] || fail "unexpected lines on standard error: $(head -c 400 "$out/full.err")"
 [ "$(img_errors "$out/full.out")" -eq 0 ] || fail "IMG error with every file present"
+# Everything on standard output, later visits of the rolls part included,
+# is the text from its start on.
+size=$(wc -c <"$out/full.out")
+[ "$size" -gt 2 ] && cmp -s -n "$size" "$out/full.out" "$text" ||
+  fail "standard output is not the start of the scroll text: $(head -c 200 "$out/full.out")"
 pass "ESC fades the picture to black and exits with status 1, silently on standard error"
 
 # ---- run 2: no audio output ---------------------------------------------------
