@@ -102,6 +102,11 @@ void img_blit_masked(const Image* src, Image* dst, int32_t sx, int32_t sy,
 // large size.  A zero width or height on either side gives a zero-filled
 // image of w x h.
 Image* img_scale(const Image* src, int32_t w, int32_t h);
+// Draws img_scale(src, w, h) masked (0 transparent) with its top-left
+// corner at (dx, dy) of dst, clipped, without making the scaled image: the
+// same pixels as the scale followed by img_blit_masked of the whole result,
+// and the same reports (a bad source or size, then a bad destination).
+void img_blit_scaled(const Image* src, int32_t w, int32_t h, Image* dst, int32_t dx, int32_t dy);
 // Distributes max(|a|, |b|) units over min(|a|, |b|) runs; returns a table of
 // min(|a|, |b|) counters to be released with free(), or null (reported) when
 // that count is 0, max(|a|, |b|) exceeds img_max_pixels or memory runs out.

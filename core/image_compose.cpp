@@ -8,6 +8,7 @@
 #include "core/image_internal.h"
 #include "core/pixel_spans.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -19,29 +20,33 @@ size_t index_of(const Image* image, int64_t x, int64_t y) {
   return static_cast<size_t>(y) * static_cast<size_t>(image->width) + static_cast<size_t>(x);
 }
 
-// Turns a run table over a shrunk axis into the source unit each target
-// unit takes: the first unit of its run, or with last the last one.
-void runs_to_units(int32_t* runs, int32_t count, bool last) {
-  int32_t start = 0;
-  for (int32_t k = 0; k < count; ++k) {
-    const int32_t length = runs[k];
-    runs[k] = last ? start + length - 1 : start;
-    start += length;
+// The source unit of target units from .. from + count - 1 of an axis of
+// target units resampled from source units, as a table released with
+// free(); null after a report.  An enlarged (or equal) axis gives each
+// source unit its run of target units (unit u takes floor(u * S / T)); a
+// shrunk one gives each target unit the first unit of its run, or with
+// last the last one.  Both sizes are above 0 and the range lies inside the
+// target axis.
+int32_t* axis_units(int32_t target, int32_t source, bool last, int32_t from, int32_t count) {
+  int32_t* runs = img_run_lengths(target, source);
+  if (runs == nullptr) return nullptr;
+  int32_t* units = static_cast<int32_t*>(std::malloc(static_cast<size_t>(count > 0 ? count : 1) * sizeof(int32_t)));
+  if (units == nullptr) {
+    std::free(runs);
+    return img_fail();
   }
-}
-
-// One target row of the scale.  An enlarged (or equal) axis writes each
-// source pixel its run length times; a shrunk one takes the unit table.
-void scale_row(const uint32_t* src, uint32_t* dst, const int32_t* cols, int32_t src_width,
-               int32_t dst_width) {
-  if (src_width <= dst_width) {
-    for (int32_t k = 0; k < src_width; ++k) {
-      const uint32_t value = src[k];
-      for (int32_t n = cols[k]; n > 0; --n) *dst++ = value;
-    }
+  const int32_t end = from + count;
+  if (source <= target) {
+    int32_t t = 0;  // first target unit of the run of source unit k
+    for (int32_t k = 0; k < source && t < end; t += runs[k], ++k)
+      for (int32_t u = t > from ? t : from; u < t + runs[k] && u < end; ++u) units[u - from] = k;
   } else {
-    for (int32_t x = 0; x < dst_width; ++x) dst[x] = src[cols[x]];
+    int32_t start = 0;  // first source unit of the run of target unit u
+    for (int32_t u = 0; u < end; start += runs[u], ++u)
+      if (u >= from) units[u - from] = last ? start + runs[u] - 1 : start;
   }
+  std::free(runs);
+  return units;
 }
 
 // The destination and source stretches of a wrapped row copy, after the
@@ -97,9 +102,13 @@ void img_blit_masked(const Image* src, Image* dst, int32_t sx, int32_t sy, int32
   if (y0 + ch > src_h) ch = src_h - y0;
   if (cw <= 0 || ch <= 0) return;
 
-  rect_copy_masked(dst->pixels + index_of(dst, x1, y1), static_cast<size_t>(dst_w),
-                   src->pixels + index_of(src, x0, y0), static_cast<size_t>(src_w), static_cast<size_t>(cw),
-                   static_cast<size_t>(ch));
+  uint32_t* d = dst->pixels + index_of(dst, x1, y1);
+  const uint32_t* s = src->pixels + index_of(src, x0, y0);
+  const size_t d_pitch = static_cast<size_t>(dst_w), s_pitch = static_cast<size_t>(src_w);
+  if (src->pixels != dst->pixels)
+    rect_copy_masked_apart(d, d_pitch, s, s_pitch, static_cast<size_t>(cw), static_cast<size_t>(ch));
+  else
+    rect_copy_masked(d, d_pitch, s, s_pitch, static_cast<size_t>(cw), static_cast<size_t>(ch));
 }
 
 int32_t* img_run_lengths(int32_t a, int32_t b) {
@@ -127,44 +136,69 @@ int32_t* img_run_lengths(int32_t a, int32_t b) {
 Image* img_scale(const Image* src, int32_t w, int32_t h) {
   if (src == nullptr || w < 0 || h < 0) return img_fail();
   if (img_usable_count(src) < 0) return img_fail();
-  Image* out = img_new(w, h);
-  if (out == nullptr) return nullptr;
   const int32_t src_w = src->width, src_h = src->height;
-  // Nothing to fill, or nothing to take from: the zero-filled result stands.
-  if (int64_t{w} * h == 0 || int64_t{src_w} * src_h == 0) return out;
-
-  int32_t* cols = img_run_lengths(w, src_w);
-  if (cols == nullptr) { img_destroy(&out); return nullptr; }
-  int32_t* rows = img_run_lengths(h, src_h);
-  if (rows == nullptr) { std::free(cols); img_destroy(&out); return nullptr; }
-
-  // Columns: an enlarged axis expands runs (unit u takes floor(u * w / W));
-  // a shrunk one takes the last unit of each run.  Rows: an enlarged axis
-  // repeats finished rows; a shrunk one takes the last unit of each run
-  // when the columns shrink too, else the first.
+  // Nothing to fill, or nothing to take from: a zero-filled result.
+  if (int64_t{w} * h == 0 || int64_t{src_w} * src_h == 0) return img_new(w, h);
+  Image* out = img_new_unfilled(w, h);  // every pixel is written below
+  if (out == nullptr) return nullptr;
+  // Rows of a shrunk axis take the last unit of their run when the columns
+  // shrink too, else the first; shrunk columns always take the last.
   const bool shrink_cols = src_w > w;
-  if (shrink_cols) runs_to_units(cols, w, true);
+  int32_t* cols = axis_units(w, src_w, true, 0, w);
+  int32_t* rows = cols != nullptr ? axis_units(h, src_h, shrink_cols, 0, h) : nullptr;
+  if (rows == nullptr) {
+    std::free(cols);
+    img_destroy(&out);
+    return nullptr;
+  }
   const size_t src_pitch = static_cast<size_t>(src_w), dst_pitch = static_cast<size_t>(w);
-  if (src_h > h) {
-    runs_to_units(rows, h, shrink_cols);
-    for (int32_t y = 0; y < h; ++y) {
-      const uint32_t* from = src->pixels + static_cast<size_t>(rows[y]) * src_pitch;
-      scale_row(from, out->pixels + static_cast<size_t>(y) * dst_pitch, cols, src_w, w);
-    }
-  } else {
-    size_t y = 0;
-    for (int32_t r = 0; r < src_h; ++r) {
-      uint32_t* first = out->pixels + y * dst_pitch;
-      scale_row(src->pixels + static_cast<size_t>(r) * src_pitch, first, cols, src_w, w);
-      for (int32_t n = 1; n < rows[r]; ++n)
-        std::memcpy(first + static_cast<size_t>(n) * dst_pitch, first + static_cast<size_t>(n - 1) * dst_pitch,
-                    dst_pitch * sizeof(uint32_t));
-      y += static_cast<size_t>(rows[r]);
-    }
+  for (int32_t y = 0; y < h; ++y) {
+    uint32_t* row = out->pixels + static_cast<size_t>(y) * dst_pitch;
+    if (y > 0 && rows[y] == rows[y - 1])
+      std::memcpy(row, row - dst_pitch, dst_pitch * sizeof(uint32_t));  // a repeated source row
+    else
+      span_gather(row, src->pixels + static_cast<size_t>(rows[y]) * src_pitch, cols, dst_pitch);
   }
   std::free(cols);
   std::free(rows);
   return out;
+}
+
+void img_blit_scaled(const Image* src, int32_t w, int32_t h, Image* dst, int32_t dx, int32_t dy) {
+  // The reports of img_scale, then those of the blit.
+  if (src == nullptr || w < 0 || h < 0 || img_usable_count(src) < 0 || !img_size_ok(w, h)) return img_error();
+  if (img_usable_count(dst) < 0) return img_error();
+  const int32_t src_w = src->width, src_h = src->height;
+  if (int64_t{w} * h == 0 || int64_t{src_w} * src_h == 0) return;  // all 0: nothing shows
+  // The visible rectangle in the scaled image's coordinates, in 64 bits.
+  const int64_t x0 = dx < 0 ? -int64_t{dx} : 0, y0 = dy < 0 ? -int64_t{dy} : 0;
+  const int64_t x1 = std::min<int64_t>(w, int64_t{dst->width} - dx);
+  const int64_t y1 = std::min<int64_t>(h, int64_t{dst->height} - dy);
+  if (x0 >= x1 || y0 >= y1) return;
+  const int32_t cw = static_cast<int32_t>(x1 - x0), ch = static_cast<int32_t>(y1 - y0);
+  const bool shrink_cols = src_w > w;
+  int32_t* cols = axis_units(w, src_w, true, static_cast<int32_t>(x0), cw);
+  int32_t* rows = cols != nullptr ? axis_units(h, src_h, shrink_cols, static_cast<int32_t>(y0), ch) : nullptr;
+  // Each source row is resampled once into a scratch row, which every
+  // target row it covers then takes, masked.
+  uint32_t* scratch = rows != nullptr ? static_cast<uint32_t*>(std::malloc(static_cast<size_t>(cw) * sizeof(uint32_t))) : nullptr;
+  if (scratch != nullptr) {
+    const size_t src_pitch = static_cast<size_t>(src_w), dst_pitch = static_cast<size_t>(dst->width);
+    uint32_t* d = dst->pixels + index_of(dst, x0 + dx, y0 + dy);
+    for (int32_t y = 0; y < ch;) {
+      int32_t repeat = 1;
+      while (y + repeat < ch && rows[y + repeat] == rows[y]) ++repeat;
+      span_gather(scratch, src->pixels + static_cast<size_t>(rows[y]) * src_pitch, cols, static_cast<size_t>(cw));
+      rect_copy_masked_apart(d, dst_pitch, scratch, 0, static_cast<size_t>(cw), static_cast<size_t>(repeat));
+      d += dst_pitch * static_cast<size_t>(repeat);
+      y += repeat;
+    }
+  } else if (rows != nullptr) {
+    img_error();  // no memory for the scratch row
+  }
+  std::free(scratch);
+  std::free(cols);
+  std::free(rows);
 }
 
 Image* img_rotate(const Image* src, double angle) {

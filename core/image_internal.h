@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -58,6 +59,27 @@ inline Image* img_new(int32_t width, int32_t height) {
     img_destroy(&image);
     return img_fail();
   }
+  return image;
+}
+
+// A new image of width x height whose pixels are left as allocated, for a
+// caller that writes every one; null after exactly one report.  Sizes
+// without pixels take img_new.
+inline Image* img_new_unfilled(int32_t width, int32_t height) {
+  if (!img_size_ok(width, height)) return img_fail();
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (count == 0) return img_new(width, height);
+  uint32_t* pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+  if (pixels == nullptr) return img_fail();
+  Image* image = img_create();
+  if (image == nullptr) {
+    std::free(pixels);
+    return nullptr;  // img_create has reported
+  }
+  std::free(image->pixels);
+  image->width = width;
+  image->height = height;
+  image->pixels = pixels;
   return image;
 }
 

@@ -27,6 +27,30 @@ VORN_SPAN_CLONES void span_gather(uint32_t* __restrict d, const uint32_t* __rest
   for (size_t i = 0; i < n; ++i) d[i] = s[index[i]];
 }
 
+VORN_SPAN_CLONES void span_gather_masked(uint32_t* __restrict d, const uint32_t* __restrict s,
+                                         const int32_t* __restrict index, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t value = s[index[i]];
+    d[i] = value != 0 ? value : d[i];
+  }
+}
+
+VORN_SPAN_CLONES void rect_copy_masked_apart(uint32_t* __restrict d, size_t d_pitch,
+                                             const uint32_t* __restrict s, size_t s_pitch, size_t width,
+                                             size_t rows) {
+  if (width == 16) {
+    // Sprite rows: a fixed width becomes straight-line vector code.
+    for (size_t row = 0; row < rows; ++row, d += d_pitch, s += s_pitch) {
+      uint32_t line[16];
+      for (size_t i = 0; i < 16; ++i) line[i] = s[i] != 0 ? s[i] : d[i];
+      for (size_t i = 0; i < 16; ++i) d[i] = line[i];
+    }
+    return;
+  }
+  for (size_t row = 0; row < rows; ++row, d += d_pitch, s += s_pitch)
+    for (size_t i = 0; i < width; ++i) d[i] = s[i] != 0 ? s[i] : d[i];
+}
+
 VORN_SPAN_CLONES void rect_copy_masked(uint32_t* d, size_t d_pitch, const uint32_t* s, size_t s_pitch,
                                        size_t width, size_t rows) {
   for (size_t row = 0; row < rows; ++row, d += d_pitch, s += s_pitch) {

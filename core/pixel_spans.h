@@ -17,8 +17,13 @@ void span_and(uint32_t* d, const uint32_t* s, size_t n);
 void span_or3(uint32_t* d, const uint32_t* a, const uint32_t* b, const uint32_t* c, size_t n);
 // d[i] = s[index[i]] for every i; d overlaps neither s nor index.
 void span_gather(uint32_t* d, const uint32_t* s, const int32_t* index, size_t n);
+// d[i] = s[index[i]] where that is not 0; d overlaps neither s nor index.
+void span_gather_masked(uint32_t* d, const uint32_t* s, const int32_t* index, size_t n);
 // rows x width pixels: each non-zero source pixel replaces the destination
 // pixel, row after row with the given pitches.  Source and destination rows
 // may be the same buffer: each row is read and written front to back.
 void rect_copy_masked(uint32_t* d, size_t d_pitch, const uint32_t* s, size_t s_pitch, size_t width,
                       size_t rows);
+// The same for a source and a destination that do not overlap.
+void rect_copy_masked_apart(uint32_t* d, size_t d_pitch, const uint32_t* s, size_t s_pitch, size_t width,
+                            size_t rows);

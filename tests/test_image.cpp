@@ -353,6 +353,39 @@ TEST(ImageScale, EveryPathTakesItsSourceUnits) {
     EXPECT_EQ(errors_of([&] { EXPECT_FALSE(img_scale(empty.get(), size.first, size.second)); }), 1);
 }
 
+TEST(ImageScale, ScaledBlitEqualsScaleThenMaskedBlit) {
+  // Sources with holes (0) so the mask matters; sizes that enlarge, keep
+  // and shrink each axis; positions inside, across every edge and outside.
+  for (auto [w, h] : {std::pair{5, 3}, {3, 7}, {1, 1}}) {
+    Owned src = numbered(w, h);
+    for (int32_t i = 0; i < w * h; i += 3) src->pixels[i] = 0;
+    for (int32_t W : {1, 3, 5, 12})
+      for (int32_t H : {1, 4, 7, 11})
+        for (int32_t dx : {-13, -4, 0, 2, 7, 9})
+          for (int32_t dy : {-12, -3, 0, 5, 8}) {
+            Owned want = from_pixels(9, 8, Px(72, 0xABCDEF)), got = from_pixels(9, 8, Px(72, 0xABCDEF));
+            Owned scaled(img_scale(src.get(), W, H));
+            img_blit_masked(scaled.get(), want.get(), 0, 0, dx, dy, W, H);
+            EXPECT_EQ(errors_of([&] { img_blit_scaled(src.get(), W, H, got.get(), dx, dy); }), 0);
+            ASSERT_EQ(pixels_of(got.get()), pixels_of(want.get()))
+                << w << "x" << h << " to " << W << "x" << H << " at " << dx << "," << dy;
+          }
+  }
+  Owned src = numbered(2, 2), dst = from_pixels(2, 2, Px(4, 7)), empty = from_pixels(0, 3, {0});
+  EXPECT_EQ(errors_of([&] {
+              img_blit_scaled(src.get(), 0, 5, dst.get(), 0, 0);    // nothing scaled
+              img_blit_scaled(empty.get(), 4, 4, dst.get(), 0, 0);  // nothing to scale from
+              img_blit_scaled(src.get(), 4, 4, dst.get(), INT32_MAX, INT32_MIN);
+            }), 0);
+  EXPECT_EQ(pixels_of(dst.get()), Px(4, 7));
+  EXPECT_EQ(errors_of([&] {
+              img_blit_scaled(nullptr, 4, 4, dst.get(), 0, 0);
+              img_blit_scaled(src.get(), -1, 4, dst.get(), 0, 0);
+              img_blit_scaled(src.get(), INT32_MAX, INT32_MAX, dst.get(), 0, 0);
+              img_blit_scaled(src.get(), 4, 4, nullptr, 0, 0);
+            }), 4);
+}
+
 TEST(ImageRotate, QuarterTurnAndOutsideReads) {
   Owned src = numbered(4, 2), same, turned;
   EXPECT_EQ(errors_of([&] { same.reset(img_rotate(src.get(), 0.0)); }), 0);
