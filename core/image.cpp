@@ -36,7 +36,7 @@ void img_resize(Image* image, int32_t width, int32_t height) {
   // A size without pixels still gets a (one-element) buffer, so that an
   // empty image is a valid image and not one whose allocation failed.
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  image->pixels = static_cast<uint32_t*>(std::calloc(count > 0 ? count : 1, sizeof(uint32_t)));
+  image->pixels = img_alloc_pixels(count > 0 ? count : 1, true);
 }
 
 void img_clear(Image* image) {
