@@ -1,6 +1,7 @@
 #include "demo/demo.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "demo/keys.h"
 #include "demo/music.h"
@@ -9,19 +10,6 @@
 #include "fx/rolls.h"
 #include "fx/zoom.h"
 
-// The effect parts, the scroller's position and the raster module come with
-// the effects.  Until they are all part of the build, what is missing is
-// skipped: a missing part is left out of the sequence, a missing raster
-// module leaves rows_raster null.
-[[gnu::weak]] void demo_part_zoom();
-[[gnu::weak]] void demo_part_rolls();
-[[gnu::weak]] void demo_part_plasma();
-[[gnu::weak]] extern int32_t scroll_x;
-[[gnu::weak]] extern int32_t scroll_pos;
-[[gnu::weak]] Raster* raster_create();
-[[gnu::weak]] void raster_resize(Raster* raster, int32_t length);
-[[gnu::weak]] void raster_destroy(Raster** raster);
-
 namespace {
 
 constexpr int32_t strip_height = 32;
@@ -29,22 +17,6 @@ constexpr int32_t fade_steps = 256;
 constexpr uint8_t fade_step = 2;
 
 using Part = void (*)();
-
-// Stands in for the parts while none is in the build: the frame skeleton
-// around an unchanging picture, the first logo on black.
-void demo_part_hold() {
-  img_clear(frame_image);
-  if (logo_vorn != nullptr && frame_image != nullptr) {
-    img_blit_masked(logo_vorn, frame_image, 0, 0, frame_image->width / 2 - logo_vorn->width / 2,
-                    frame_image->height / 2 - logo_vorn->height / 2, logo_vorn->width,
-                    logo_vorn->height);
-  }
-  for (;;) {
-    demo_present_frame();
-    if (demo_state != 0) return;
-    music_update();
-  }
-}
 
 // Runs part; false when it ended with a quit request.
 bool demo_run_part(Part part) {
@@ -56,14 +28,9 @@ bool demo_run_part(Part part) {
 
 // One pass of the sequence zoom, raster rolls, plasma; false on a quit.
 bool demo_run_sequence() {
-  const Part sequence[] = {demo_part_zoom, demo_part_rolls, demo_part_plasma};
-  bool any = false;
-  for (Part part : sequence) {
-    if (part == nullptr) continue;
-    any = true;
+  for (Part part : {demo_part_zoom, demo_part_rolls, demo_part_plasma})
     if (!demo_run_part(part)) return false;
-  }
-  return any || demo_run_part(demo_part_hold);
+  return true;
 }
 
 // Without a video surface there is nothing to show: say why and undo the
@@ -94,16 +61,14 @@ void demo_init() {
   font_image = img_load_pnm("font32.pbm");
   strip = img_create();
   img_resize(strip, screen->width, strip_height);
-  if (&scroll_x != nullptr) scroll_x = screen->width;
-  if (&scroll_pos != nullptr) scroll_pos = 0;
+  scroll_x = screen->width;
+  scroll_pos = 0;
   star_b = img_load_pnm("star16b.ppm");
   star_c = img_load_pnm("star16c.ppm");
   star_d = img_load_pnm("star16d.ppm");
   star_a = img_load_pnm("star16a.ppm");
-  if (raster_create != nullptr && raster_resize != nullptr) {
-    rows_raster = raster_create();
-    raster_resize(rows_raster, demo_height);
-  }
+  rows_raster = raster_create();
+  raster_resize(rows_raster, demo_height);
   music_start();
 }
 
@@ -130,7 +95,7 @@ void demo_shutdown() {
   img_destroy(&star_a);
   img_destroy(&logotype0);
   img_destroy(&logotype1);
-  if (raster_destroy != nullptr) raster_destroy(&rows_raster);
+  raster_destroy(&rows_raster);
   screen_keys_destroy(&key_cell);
   screen_destroy(&screen);
 }
