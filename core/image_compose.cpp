@@ -22,30 +22,33 @@ size_t index_of(const Image* image, int64_t x, int64_t y) {
 
 // The source unit of target units from .. from + count - 1 of an axis of
 // target units resampled from source units, as a table released with
-// free(); null after a report.  An enlarged (or equal) axis gives each
-// source unit its run of target units (unit u takes floor(u * S / T)); a
-// shrunk one gives each target unit the first unit of its run, or with
-// last the last one.  Both sizes are above 0 and the range lies inside the
-// target axis.
+// free(); null after a report.  These are the units of img_run_lengths'
+// runs: an enlarged (or equal) axis gives source unit k the target units
+// from ceil(k * T / S) on, so target unit u takes floor(u * S / T); a
+// shrunk one gives target unit u the source units from ceil(u * S / T) on,
+// and it takes the first of them or, with last, the last.  Both sizes are
+// above 0 and at most img_max_pixels, and the range lies inside the target
+// axis, so every product fits 64 bits.
 int32_t* axis_units(int32_t target, int32_t source, bool last, int32_t from, int32_t count) {
-  int32_t* runs = img_run_lengths(target, source);
-  if (runs == nullptr) return nullptr;
   int32_t* units = static_cast<int32_t*>(std::malloc(static_cast<size_t>(count > 0 ? count : 1) * sizeof(int32_t)));
-  if (units == nullptr) {
-    std::free(runs);
-    return img_fail();
-  }
-  const int32_t end = from + count;
+  if (units == nullptr) return img_fail();
+  const int64_t t = target, s = source;
   if (source <= target) {
-    int32_t t = 0;  // first target unit of the run of source unit k
-    for (int32_t k = 0; k < source && t < end; t += runs[k], ++k)
-      for (int32_t u = t > from ? t : from; u < t + runs[k] && u < end; ++u) units[u - from] = k;
+    // floor(u * S / T) step by step: the remainder grows by S < T or = T.
+    int64_t unit = int64_t{from} * s / t, rest = int64_t{from} * s % t;
+    for (int32_t i = 0; i < count; ++i) {
+      units[i] = static_cast<int32_t>(unit);
+      rest += s;
+      const bool carry = rest >= t;
+      unit += carry ? 1 : 0;
+      rest -= carry ? t : 0;
+    }
   } else {
-    int32_t start = 0;  // first source unit of the run of target unit u
-    for (int32_t u = 0; u < end; start += runs[u], ++u)
-      if (u >= from) units[u - from] = last ? start + runs[u] - 1 : start;
+    for (int32_t i = 0; i < count; ++i) {
+      const int64_t u = int64_t{from} + i + (last ? 1 : 0);
+      units[i] = static_cast<int32_t>((u * s + t - 1) / t - (last ? 1 : 0));
+    }
   }
-  std::free(runs);
   return units;
 }
 
