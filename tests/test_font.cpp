@@ -15,35 +15,9 @@
 
 #include "demo/demo.h"
 #include "demo/keys.h"
+#include "tests/support.h"
 
 namespace {
-
-struct ImageFree {
-  void operator()(Image* image) const { img_destroy(&image); }
-};
-using OwnedImage = std::unique_ptr<Image, ImageFree>;
-
-// Puts a shared setting back as it was when the scope ends.
-template <typename T>
-struct Keep {
-  explicit Keep(T& setting) : ref(setting), old(setting) {}
-  ~Keep() { ref = old; }
-  T& ref;
-  T old;
-};
-
-std::string output_of(const std::function<void()>& f) {
-  testing::internal::CaptureStdout();
-  f();
-  return testing::internal::GetCapturedStdout();
-}
-
-OwnedImage image_of(int32_t w, int32_t h, uint32_t fill) {
-  OwnedImage image(img_create());
-  img_resize(image.get(), w, h);
-  std::fill(image->pixels, image->pixels + w * h, fill);
-  return image;
-}
 
 // Cell c has ink where this pattern says, with holes, and a different
 // pattern from its neighbours; each ink pixel names its cell and place, so

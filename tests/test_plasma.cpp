@@ -17,32 +17,14 @@
 #include "demo/demo.h"
 #include "fx/sine.h"
 #include "video/screen.h"
+#include "tests/support.h"
 
 namespace {
-
-struct ImageFree {
-  void operator()(Image* image) const { img_destroy(&image); }
-};
-using OwnedImage = std::unique_ptr<Image, ImageFree>;
-using Px = std::vector<uint32_t>;
 
 // The wave table: frame step, row step, amplitude; red, green, blue first
 // terms, then their second terms.
 constexpr int32_t waves[6][3] = {{4, 1, 500}, {6, 2, 600}, {2, 3, 700}, {-3, 1, 400}, {-2, 2, 300}, {-1, 3, 400}};
 
-std::string output_of(const std::function<void()>& f) {
-  testing::internal::CaptureStdout();
-  f();
-  return testing::internal::GetCapturedStdout();
-}
-
-OwnedImage image_of(int32_t w, int32_t h) {
-  OwnedImage image(img_create());
-  img_resize(image.get(), w, h);
-  return image;
-}
-
-Px pixels_of(const Image* image) { return {image->pixels, image->pixels + image->width * image->height}; }
 uint32_t at(const Image* image, int32_t x, int32_t y) { return image->pixels[y * image->width + x]; }
 
 int32_t floor_div(int64_t value, int64_t d) { return static_cast<int32_t>(value >= 0 ? value / d : -((-value + d - 1) / d)); }
@@ -83,15 +65,6 @@ std::vector<int32_t> phases_after(int32_t n) {
 int32_t bounce_row(int32_t phase) {
   const int32_t t = floor_div(int64_t{208} * sine_table[phase], 32768);
   return 208 - (t > 0 ? t : -t);
-}
-
-void push_key(Uint8 type) {
-  SDL_Event event{};
-  event.type = type;
-  event.key.type = type;
-  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  event.key.keysym.sym = SDLK_SPACE;
-  ASSERT_EQ(0, SDL_PushEvent(&event));
 }
 
 struct Watch {

@@ -15,42 +15,18 @@
 #include <vector>
 
 #include <unistd.h>
+#include "tests/support.h"
 
 namespace {
 
-struct RasterFree {
-  void operator()(Raster* raster) const { raster_destroy(&raster); }
-};
-struct ImageFree {
-  void operator()(Image* image) const { img_destroy(&image); }
-};
-using OwnedRaster = std::unique_ptr<Raster, RasterFree>;
-using OwnedImage = std::unique_ptr<Image, ImageFree>;
-using Px = std::vector<uint32_t>;
-
 const std::string raster_line = "RASTER error\n";
 const std::string img_line = "IMG error\n";
-
-std::string output_of(const std::function<void()>& f) {
-  testing::internal::CaptureStdout();
-  f();
-  return testing::internal::GetCapturedStdout();
-}
 
 std::string repeated(const std::string& line, int times) {
   std::string out;
   for (int i = 0; i < times; ++i) out += line;
   return out;
 }
-
-OwnedImage image_of(int32_t w, int32_t h, uint32_t fill) {
-  OwnedImage image(img_create());
-  img_resize(image.get(), w, h);
-  std::fill(image->pixels, image->pixels + w * h, fill);
-  return image;
-}
-
-Px pixels_of(const Image* image) { return {image->pixels, image->pixels + image->width * image->height}; }
 
 // A raster whose entry i is 0x00010000 * i + 0x55, every entry distinct.
 OwnedRaster counting(int32_t length) {

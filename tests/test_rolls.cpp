@@ -20,40 +20,11 @@
 #include "demo/keys.h"
 #include "fx/font.h"
 #include "fx/sine.h"
+#include "tests/support.h"
 
 namespace {
 
-struct ImageFree {
-  void operator()(Image* image) const { img_destroy(&image); }
-};
-struct RasterFree {
-  void operator()(Raster* raster) const { raster_destroy(&raster); }
-};
-using OwnedImage = std::unique_ptr<Image, ImageFree>;
-using OwnedRaster = std::unique_ptr<Raster, RasterFree>;
 using Rows = std::array<uint32_t, 256>;
-
-// Puts a shared setting back as it was when the scope ends.
-template <typename T>
-struct Keep {
-  explicit Keep(T& setting) : ref(setting), old(setting) {}
-  ~Keep() { ref = old; }
-  T& ref;
-  T old;
-};
-
-std::string output_of(const std::function<void()>& f) {
-  testing::internal::CaptureStdout();
-  f();
-  return testing::internal::GetCapturedStdout();
-}
-
-OwnedImage image_of(int32_t w, int32_t h, uint32_t fill) {
-  OwnedImage image(img_create());
-  img_resize(image.get(), w, h);
-  std::fill(image->pixels, image->pixels + w * h, fill);
-  return image;
-}
 
 // The green run the bars use, top to bottom.
 constexpr uint32_t green_run[16] = {0x002000, 0x004000, 0x006000, 0x008000, 0x00A000, 0x00C000,

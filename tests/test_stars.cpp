@@ -9,33 +9,9 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "tests/support.h"
 
 namespace {
-
-struct FieldFree {
-  void operator()(StarField* field) const { stars_destroy(&field); }
-};
-struct ImageFree {
-  void operator()(Image* image) const { img_destroy(&image); }
-};
-using OwnedField = std::unique_ptr<StarField, FieldFree>;
-using OwnedImage = std::unique_ptr<Image, ImageFree>;
-using Px = std::vector<uint32_t>;
-
-std::string output_of(const std::function<void()>& f) {
-  testing::internal::CaptureStdout();
-  f();
-  return testing::internal::GetCapturedStdout();
-}
-
-OwnedImage image_of(int32_t w, int32_t h, uint32_t fill) {
-  OwnedImage image(img_create());
-  img_resize(image.get(), w, h);
-  std::fill(image->pixels, image->pixels + w * h, fill);
-  return image;
-}
-
-Px pixels_of(const Image* image) { return {image->pixels, image->pixels + image->width * image->height}; }
 
 // A field of one star with the given state.
 OwnedField one_star(int32_t w, int32_t h, Star star) {

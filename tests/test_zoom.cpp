@@ -16,14 +16,9 @@
 
 #include "demo/demo.h"
 #include "video/screen.h"
+#include "tests/support.h"
 
 namespace {
-
-struct ImageFree {
-  void operator()(Image* image) const { img_destroy(&image); }
-};
-using OwnedImage = std::unique_ptr<Image, ImageFree>;
-using Px = std::vector<uint32_t>;
 
 // A logo whose every pixel tells which logo and which source pixel it is.
 OwnedImage coded_logo(int32_t w, int32_t h, uint32_t tag) {
@@ -42,15 +37,6 @@ OwnedImage sprite_of(uint32_t tag) {
     for (uint32_t i = 0; i < 16; ++i)
       image->pixels[j * 16 + i] = (i * j + tag) % 4 == 0 ? 0u : (tag << 16) | (j << 8) | (i << 4) | 1u;
   return image;
-}
-
-void push_key(Uint8 type) {
-  SDL_Event event{};
-  event.type = type;
-  event.key.type = type;
-  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  event.key.keysym.sym = SDLK_SPACE;
-  ASSERT_EQ(0, SDL_PushEvent(&event));
 }
 
 // Counts presentations, keeps copies of the chosen ones and presses SPACE
