@@ -22,36 +22,10 @@ fail() { echo "fps: $*" >&2; exit 1; }
 command -v Xvfb >/dev/null && command -v gdb >/dev/null && command -v xdotool >/dev/null ||
   fail "needs Xvfb, gdb and xdotool (bash scripts/setup.sh installs them)"
 
-work=$(mktemp -d)
-xvfb_pid=""
-intro_pid=""
-cleanup() {
-  [ -n "$intro_pid" ] && kill "$intro_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# wait_for SECONDS COMMAND...: retries COMMAND every 0.05 s until it succeeds.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.05
-  done
-}
-
-Xvfb -displayfd 3 -screen 0 256x256x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 15 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-unset SDL_VIDEODRIVER
-# Sound goes nowhere: no sound server, SDL's dummy output.
-export PULSE_SERVER=unix:/nonexistent/vorn-pulse
-export SDL_AUDIODRIVER=dummy
-export ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0:detect_leaks=0"
+# shellcheck source=xvfb-session.sh
+source "$root/scripts/xvfb-session.sh"
+start_xvfb "$work/xvfb.log"
+export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
 
 mkdir "$work/data"
 cp "$root"/data/* "$work/data"/

@@ -27,39 +27,14 @@ done
 
 rm -rf "$out"
 mkdir -p "$out"
-work=$(mktemp -d)
-xvfb_pid=""
-intro_pid=""
-cleanup() {
-  [ -n "$intro_pid" ] && kill "$intro_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# wait_for SECONDS COMMAND...: retries COMMAND every 0.05 s until it succeeds.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.05
-  done
-}
+# shellcheck source=../scripts/xvfb-session.sh
+source "$VORN_SOURCE_DIR/scripts/xvfb-session.sh"
 
 # ---- the X server -----------------------------------------------------------
 
-Xvfb -displayfd 3 -screen 0 256x256x24 -nolisten tcp -noreset 3>"$work/display" 2>"$out/xvfb.log" &
-xvfb_pid=$!
-wait_for 15 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-unset SDL_VIDEODRIVER
-# Sound: never a real server or device.  SDL's dummy output opens everywhere;
-# the no-sound run replaces it by one that cannot open.
-export PULSE_SERVER=unix:/nonexistent/vorn-pulse
-export SDL_AUDIODRIVER=dummy
-export ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0"
+# The no-sound run below replaces SDL's dummy sound output by one that
+# cannot open.
+start_xvfb "$out/xvfb.log"
 
 # ---- helpers ------------------------------------------------------------------
 
