@@ -36,7 +36,7 @@ void demo_zoom_logo() {
   if (zoom_logo == nullptr || zoom_sprite == nullptr) return;
   stars_reset(zoom_field);
   // The logo grows from its own size; 64-bit, so no size can overflow
-  // (img_scale refuses what does not fit).
+  // (the scaled blit refuses a size beyond any image).
   int64_t w = zoom_logo->width;
   int64_t h = zoom_logo->height;
   for (int32_t frame = zoom_frames - 1; frame >= 0; --frame) {
