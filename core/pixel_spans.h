@@ -15,6 +15,13 @@ void span_or(uint32_t* d, const uint32_t* s, size_t n);
 void span_and(uint32_t* d, const uint32_t* s, size_t n);
 // d[i] = a[i] | b[i] | c[i]; d overlaps none of the others.
 void span_or3(uint32_t* d, const uint32_t* a, const uint32_t* b, const uint32_t* c, size_t n);
+// d[i] = a[sa + i] | b[sb + i] | c[sc + i]; d overlaps none of the others.
+// a, b and c start on 64-byte boundaries and can be read up to 16 values
+// past sa + n, sb + n and sc + n rounded down to 16: with AVX-512 every
+// row is then read in whole cache lines and shifted into place in
+// registers, since loads across two lines are what bounds this loop.
+void span_or3_shifted(uint32_t* d, const uint32_t* a, size_t sa, const uint32_t* b, size_t sb,
+                      const uint32_t* c, size_t sc, size_t n);
 // d[i] = s[index[i]] for every i; d overlaps neither s nor index.
 void span_gather(uint32_t* d, const uint32_t* s, const int32_t* index, size_t n);
 // d[i] = s[index[i]] where that is not 0; d overlaps neither s nor index.

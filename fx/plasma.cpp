@@ -65,20 +65,21 @@ inline int32_t doubled_start(int32_t offset, int32_t width) {
 void compose_rows(const Image* gradient, Image* frame) {
   const int32_t width = frame->width;
   const size_t pitch = static_cast<size_t>(width);
-  // Each gradient row twice in a row, so a shifted row is one plain stretch.
-  alignas(64) uint32_t doubled[plasma_channels][2 * plasma_fast_width];
+  // Each gradient row twice in a row, so a shifted row is one plain stretch
+  // (and a line more, which the row loop may read but never uses).
+  alignas(64) uint32_t doubled[plasma_channels][2 * plasma_fast_width + 16];
   for (int32_t c = 0; c < plasma_channels; ++c) {
     const uint32_t* row = gradient->pixels + static_cast<size_t>(c) * pitch;
     std::memcpy(doubled[c], row, pitch * sizeof(uint32_t));
     std::memcpy(doubled[c] + width, row, pitch * sizeof(uint32_t));
+    std::memset(doubled[c] + 2 * width, 0, 16 * sizeof(uint32_t));
   }
   ChannelWalk red = channel_walk(0), green = channel_walk(1), blue = channel_walk(2);
   for (int32_t y = frame->height - 1; y >= 0; --y) {
-    const uint32_t* r = doubled[0] + doubled_start(next_offset(red), width);
-    const uint32_t* g = doubled[1] + doubled_start(next_offset(green), width);
-    const uint32_t* b = doubled[2] + doubled_start(next_offset(blue), width);
-    uint32_t* out = frame->pixels + static_cast<size_t>(y) * pitch;
-    span_or3(out, r, g, b, pitch);
+    const auto r = static_cast<size_t>(doubled_start(next_offset(red), width));
+    const auto g = static_cast<size_t>(doubled_start(next_offset(green), width));
+    const auto b = static_cast<size_t>(doubled_start(next_offset(blue), width));
+    span_or3_shifted(frame->pixels + static_cast<size_t>(y) * pitch, doubled[0], r, doubled[1], g, doubled[2], b, pitch);
   }
 }
 

@@ -200,10 +200,10 @@ TEST_F(Plasma, DrawMatchesTheWrappedRowOperations) {
     return g;
   };
   const int32_t phase_sets[3][6] = {{0, 0, 0, 0, 0, 0}, {1023, 7, 512, 3, 1000, 77}, {100, 900, 255, 768, 1, 640}};
-  // Frame as wide as the gradient (also one too wide for a table on the
-  // stack), wider, and narrower; the two wider and narrower keep what the
-  // passes do not reach.
-  const int32_t sizes[4][3] = {{256, 256, 256}, {1100, 1100, 5}, {256, 300, 7}, {256, 100, 6}};
+  // Frame as wide as the gradient (also one that is no whole number of
+  // 16-pixel lines, and one too wide for a table on the stack), wider, and
+  // narrower; the two wider and narrower keep what the passes do not reach.
+  const int32_t sizes[5][3] = {{256, 256, 256}, {100, 100, 9}, {1100, 1100, 5}, {256, 300, 7}, {256, 100, 6}};
   for (const auto& size : sizes) {
     OwnedImage gradient = coded(size[0]);
     plasma_gradient = gradient.get();
