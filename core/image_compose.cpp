@@ -160,7 +160,7 @@ Image* img_scale(const Image* src, int32_t w, int32_t h) {
     if (y > 0 && rows[y] == rows[y - 1])
       std::memcpy(row, row - dst_pitch, dst_pitch * sizeof(uint32_t));  // a repeated source row
     else
-      span_gather(row, src->pixels + static_cast<size_t>(rows[y]) * src_pitch, cols, dst_pitch);
+      span_gather(row, src->pixels + static_cast<size_t>(rows[y]) * src_pitch, src_pitch, cols, dst_pitch);
   }
   std::free(cols);
   std::free(rows);
@@ -191,7 +191,8 @@ void img_blit_scaled(const Image* src, int32_t w, int32_t h, Image* dst, int32_t
     for (int32_t y = 0; y < ch;) {
       int32_t repeat = 1;
       while (y + repeat < ch && rows[y + repeat] == rows[y]) ++repeat;
-      span_gather(scratch, src->pixels + static_cast<size_t>(rows[y]) * src_pitch, cols, static_cast<size_t>(cw));
+      span_gather(scratch, src->pixels + static_cast<size_t>(rows[y]) * src_pitch, src_pitch, cols,
+                  static_cast<size_t>(cw));
       rect_copy_masked_apart(d, dst_pitch, scratch, 0, static_cast<size_t>(cw), static_cast<size_t>(repeat));
       d += dst_pitch * static_cast<size_t>(repeat);
       y += repeat;

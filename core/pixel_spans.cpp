@@ -85,9 +85,40 @@ void span_or3_shifted(uint32_t* d, const uint32_t* a, size_t sa, const uint32_t*
   span_or3(d, a + sa, b + sb, c + sc, n);
 }
 
-VORN_SPAN_CLONES void span_gather(uint32_t* __restrict d, const uint32_t* __restrict s,
+namespace {
+
+VORN_SPAN_CLONES void gather_each(uint32_t* __restrict d, const uint32_t* __restrict s,
                                   const int32_t* __restrict index, size_t n) {
   for (size_t i = 0; i < n; ++i) d[i] = s[index[i]];
+}
+
+#if !defined(__clang__)
+__attribute__((target("avx512f"))) void gather_near(uint32_t* __restrict d, const uint32_t* __restrict s,
+                                                    size_t s_count, const int32_t* __restrict index, size_t n) {
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const size_t first = static_cast<size_t>(index[i]);
+    if (static_cast<size_t>(index[i + 15]) - first < 16 && first + 16 <= s_count) {
+      Lanes16 lanes = load16(reinterpret_cast<const uint32_t*>(index + i));
+      lanes -= static_cast<uint32_t>(first);
+      const Lanes16 out = __builtin_shuffle(load16(s + first), lanes);
+      std::memcpy(d + i, &out, sizeof out);
+    } else {
+      for (size_t j = i; j < i + 16; ++j) d[j] = s[index[j]];
+    }
+  }
+  for (; i < n; ++i) d[i] = s[index[i]];
+}
+#endif
+
+}  // namespace
+
+void span_gather(uint32_t* d, const uint32_t* s, size_t s_count, const int32_t* index, size_t n) {
+#if !defined(__clang__)
+  static const bool lines = __builtin_cpu_supports("avx512f");
+  if (lines) return gather_near(d, s, s_count, index, n);
+#endif
+  gather_each(d, s, index, n);
 }
 
 VORN_SPAN_CLONES void span_gather_masked(uint32_t* __restrict d, const uint32_t* __restrict s,

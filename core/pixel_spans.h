@@ -22,8 +22,11 @@ void span_or3(uint32_t* d, const uint32_t* a, const uint32_t* b, const uint32_t*
 // registers, since loads across two lines are what bounds this loop.
 void span_or3_shifted(uint32_t* d, const uint32_t* a, size_t sa, const uint32_t* b, size_t sb,
                       const uint32_t* c, size_t sc, size_t n);
-// d[i] = s[index[i]] for every i; d overlaps neither s nor index.
-void span_gather(uint32_t* d, const uint32_t* s, const int32_t* index, size_t n);
+// d[i] = s[index[i]] for every i, index non-decreasing and below s_count;
+// d overlaps neither s nor index.  With AVX-512, 16 indices that lie
+// within 16 pixels (an enlarged or kept axis) take one load and one
+// permutation.
+void span_gather(uint32_t* d, const uint32_t* s, size_t s_count, const int32_t* index, size_t n);
 // d[i] = s[index[i]] where that is not 0; d overlaps neither s nor index.
 void span_gather_masked(uint32_t* d, const uint32_t* s, const int32_t* index, size_t n);
 // rows x width pixels: each non-zero source pixel replaces the destination

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -327,21 +328,26 @@ TEST(ImageScale, EveryPathTakesItsSourceUnits) {
   auto floor_unit = [](int32_t u, int32_t from, int32_t to) { return u * from / to; };
   auto first_unit = [](int32_t k, int32_t from, int32_t to) { return (k * from + to - 1) / to; };
   auto last_unit = [&](int32_t k, int32_t from, int32_t to) { return first_unit(k + 1, from, to) - 1; };
+  // Small sizes in every combination, then rows long enough for the
+  // 16-pixel blocks of the row loops (enlarged, kept, shrunk).
+  std::vector<std::array<int32_t, 4>> cases;
   for (int32_t w = 1; w <= 7; ++w)
-    for (int32_t h = 1; h <= 6; ++h) {
-      Owned src = numbered(w, h);
+    for (int32_t h = 1; h <= 6; ++h)
       for (int32_t W = 1; W <= 9; ++W)
-        for (int32_t H = 1; H <= 8; ++H) {
-          Owned out(img_scale(src.get(), W, H));
-          ASSERT_TRUE(out && out->width == W && out->height == H);
-          for (int32_t y = 0; y < H; ++y)
-            for (int32_t x = 0; x < W; ++x) {
-              const int32_t sx = w <= W ? floor_unit(x, w, W) : last_unit(x, w, W);
-              const int32_t sy = h <= H ? floor_unit(y, h, H) : w > W ? last_unit(y, h, H) : first_unit(y, h, H);
-              ASSERT_EQ(out->pixels[y * W + x], src->pixels[sy * w + sx]) << w << "x" << h << " to " << W << "x" << H;
-            }
-        }
-    }
+        for (int32_t H = 1; H <= 8; ++H) cases.push_back({w, h, W, H});
+  for (auto [w, W] : {std::pair{37, 53}, {37, 37}, {20, 100}, {53, 37}, {16, 31}})
+    for (auto [h, H] : {std::pair{3, 4}, {4, 3}}) cases.push_back({w, h, W, H});
+  for (const auto& [w, h, W, H] : cases) {
+    Owned src = numbered(w, h);
+    Owned out(img_scale(src.get(), W, H));
+    ASSERT_TRUE(out && out->width == W && out->height == H);
+    for (int32_t y = 0; y < H; ++y)
+      for (int32_t x = 0; x < W; ++x) {
+        const int32_t sx = w <= W ? floor_unit(x, w, W) : last_unit(x, w, W);
+        const int32_t sy = h <= H ? floor_unit(y, h, H) : w > W ? last_unit(y, h, H) : first_unit(y, h, H);
+        ASSERT_EQ(out->pixels[y * W + x], src->pixels[sy * w + sx]) << w << "x" << h << " to " << W << "x" << H;
+      }
+  }
   Owned empty = from_pixels(0, 3, {0});
   EXPECT_EQ(errors_of([&] {
               for (auto [from, w, h] : {std::tuple{empty.get(), 4, 2}, {empty.get(), 0, 2}, {empty.get(), 3, 0}}) {
