@@ -24,6 +24,8 @@ int32_t bounce_y = 0;
 namespace {
 
 constexpr int32_t plasma_channels = 3;
+// The lowest top row of the bouncing logo.
+constexpr int32_t bounce_floor = demo_height - 48;
 // Widest frame whose gradient rows fit the per-frame table on the stack.
 constexpr int32_t plasma_fast_width = 1024;
 
@@ -108,10 +110,9 @@ void make_gradient(int32_t width) {
 
 // The logo's top row for this frame, then the bounce phase moves on.
 void bounce() {
-  const int32_t floor = demo_height - 48;
-  int32_t t = asr32(floor * sine_table[wrap_index(bounce_phase, sine_table_len)], 15);
+  int32_t t = asr32(bounce_floor * sine_table[wrap_index(bounce_phase, sine_table_len)], 15);
   if (t > 0) t = -t;
-  bounce_y = t + floor;
+  bounce_y = t + bounce_floor;
   bounce_phase = phase_add(bounce_phase, bounce_step);
 }
 

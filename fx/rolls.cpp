@@ -83,6 +83,8 @@ const uint32_t bar_profiles[72] = {
     0x00E000, 0x00C000, 0x00A000, 0x008000, 0x006000, 0x004000, 0x002000,
 };
 
+int32_t bar_amplitude = 0;
+int32_t bar_centre = 0;
 int32_t bar_phase = 0;
 int32_t strip_phase = 0;
 int32_t strip_y = 0;
@@ -91,15 +93,15 @@ void demo_raster_rolls() {
   if (rows_raster == nullptr) return;
   raster_clear(rows_raster);
   if (rows_raster->colours == nullptr) return;
-  const int32_t amplitude = (demo_height - 96) / 2;
-  const int32_t centre = demo_height / 2;
+  bar_amplitude = (demo_height - 96) / 2;
+  bar_centre = demo_height / 2;
   // Run p starts after the 2 + 4 + .. + 2p entries of the runs before it.
   const int32_t entries = 2 * (bar_profile_index + 1);
   const uint32_t* profile = bar_profiles + bar_profile_index * (bar_profile_index + 1);
   const int32_t length = rows_raster->length;
   for (int32_t i = 0; i < bar_count; ++i) {
     const int32_t k = phase_add(bar_phase, i * bar_spacing);
-    const int32_t base = asr32(sine_table[k] * amplitude, 15) + centre;
+    const int32_t base = asr32(sine_table[k] * bar_amplitude, 15) + bar_centre;
     // Entries 1 .. n colour rows base + 1 .. base + n; a row past a short
     // raster is left out.
     for (int32_t j = entries; j >= 1; --j) {
