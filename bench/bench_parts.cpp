@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include <fcntl.h>
@@ -26,9 +25,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t frame_pixels = static_cast<size_t>(demo_width) * demo_height;
 
-Image* load(const char* name) { return img_load_pnm((std::string(VORN_SOURCE_DIR) + "/data/" + name).c_str()); }
-
-// The driver's objects as demo_init makes them, without a screen.
+// The driver's objects as demo_init makes them, without a screen; the data
+// files come from the source tree's data/.
 struct Stage {
   Stage() {
     frame_image = img_create();
@@ -37,22 +35,12 @@ struct Stage {
     img_resize(strip, demo_width, 32);
     rows_raster = raster_create();
     raster_resize(rows_raster, demo_height);
-    logo_vorn = load("VORN.ppm");
-    logo_present = load("present.ppm");
-    logo_kolmira = load("kolmira.ppm");
-    logo_2008 = load("2008.ppm");
-    logotype0 = load("logotype0.ppm");
-    logotype1 = load("logotype1.ppm");
-    font_image = load("font32.pbm");
-    star_a = load("star16a.ppm");
-    star_b = load("star16b.ppm");
-    star_c = load("star16c.ppm");
-    star_d = load("star16d.ppm");
+    if (chdir(VORN_SOURCE_DIR "/data") == 0) demo_load_images();
   }
   ~Stage() {
-    for (Image** image : {&frame_image, &strip, &logo_vorn, &logo_present, &logo_kolmira, &logo_2008,
-                          &logotype0, &logotype1, &font_image, &star_a, &star_b, &star_c, &star_d})
-      if (*image != nullptr) img_destroy(image);
+    img_destroy(&frame_image);
+    img_destroy(&strip);
+    demo_release_images();
     raster_destroy(&rows_raster);
   }
   bool complete() const {

@@ -25,12 +25,12 @@ VORN_SPAN_CLONES void span_and(uint32_t* __restrict d, const uint32_t* __restric
   for (size_t i = 0; i < n; ++i) d[i] &= s[i];
 }
 
-VORN_SPAN_CLONES void span_or3(uint32_t* __restrict d, const uint32_t* a, const uint32_t* b, const uint32_t* c,
+namespace {
+
+VORN_SPAN_CLONES void or3_each(uint32_t* __restrict d, const uint32_t* a, const uint32_t* b, const uint32_t* c,
                                size_t n) {
   for (size_t i = 0; i < n; ++i) d[i] = a[i] | b[i] | c[i];
 }
-
-namespace {
 
 #if !defined(__clang__)
 // Sixteen pixels in GCC's vector notation, whose two-vector shuffle with
@@ -82,7 +82,7 @@ void span_or3_shifted(uint32_t* d, const uint32_t* a, size_t sa, const uint32_t*
   static const bool lines = __builtin_cpu_supports("avx512f");
   if (lines) return or3_lines(d, a, sa, b, sb, c, sc, n);
 #endif
-  span_or3(d, a + sa, b + sb, c + sc, n);
+  or3_each(d, a + sa, b + sb, c + sc, n);
 }
 
 namespace {
@@ -119,14 +119,6 @@ void span_gather(uint32_t* d, const uint32_t* s, size_t s_count, const int32_t* 
   if (lines) return gather_near(d, s, s_count, index, n);
 #endif
   gather_each(d, s, index, n);
-}
-
-VORN_SPAN_CLONES void span_gather_masked(uint32_t* __restrict d, const uint32_t* __restrict s,
-                                         const int32_t* __restrict index, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    const uint32_t value = s[index[i]];
-    d[i] = value != 0 ? value : d[i];
-  }
 }
 
 VORN_SPAN_CLONES void rect_copy_masked_apart(uint32_t* __restrict d, size_t d_pitch,

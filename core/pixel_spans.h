@@ -13,8 +13,6 @@ void span_fill(uint32_t* d, uint32_t value, size_t n);
 void span_or(uint32_t* d, const uint32_t* s, size_t n);
 // d[i] &= s[i]; the stretches do not overlap.
 void span_and(uint32_t* d, const uint32_t* s, size_t n);
-// d[i] = a[i] | b[i] | c[i]; d overlaps none of the others.
-void span_or3(uint32_t* d, const uint32_t* a, const uint32_t* b, const uint32_t* c, size_t n);
 // d[i] = a[sa + i] | b[sb + i] | c[sc + i]; d overlaps none of the others.
 // a, b and c start on 64-byte boundaries and can be read up to 16 values
 // past sa + n, sb + n and sc + n rounded down to 16: with AVX-512 every
@@ -27,8 +25,6 @@ void span_or3_shifted(uint32_t* d, const uint32_t* a, size_t sa, const uint32_t*
 // within 16 pixels (an enlarged or kept axis) take one load and one
 // permutation.
 void span_gather(uint32_t* d, const uint32_t* s, size_t s_count, const int32_t* index, size_t n);
-// d[i] = s[index[i]] where that is not 0; d overlaps neither s nor index.
-void span_gather_masked(uint32_t* d, const uint32_t* s, const int32_t* index, size_t n);
 // rows x width pixels: each non-zero source pixel replaces the destination
 // pixel, row after row with the given pitches.  Source and destination rows
 // may be the same buffer: each row is read and written front to back.

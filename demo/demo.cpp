@@ -18,6 +18,18 @@ constexpr uint8_t fade_step = 2;
 
 using Part = void (*)();
 
+// The pictures and the font the intro reads, in the order they load.
+struct DataFile {
+  const char* name;
+  Image** image;
+};
+constexpr DataFile data_files[] = {
+    {"VORN.ppm", &logo_vorn},          {"present.ppm", &logo_present}, {"kolmira.ppm", &logo_kolmira},
+    {"2008.ppm", &logo_2008},          {"logotype0.ppm", &logotype0},  {"logotype1.ppm", &logotype1},
+    {"font32.pbm", &font_image},       {"star16b.ppm", &star_b},       {"star16c.ppm", &star_c},
+    {"star16d.ppm", &star_d},          {"star16a.ppm", &star_a},
+};
+
 // Runs part; false when it ended with a quit request.
 bool demo_run_part(Part part) {
   part();
@@ -44,6 +56,14 @@ int demo_no_video() {
 
 }  // namespace
 
+void demo_load_images() {
+  for (const DataFile& file : data_files) *file.image = img_load_pnm(file.name);
+}
+
+void demo_release_images() {
+  for (const DataFile& file : data_files) img_destroy(file.image);
+}
+
 void demo_init() {
   screen = screen_create();
   key_cell = screen_keys_create();
@@ -52,21 +72,11 @@ void demo_init() {
 
   frame_image = img_create();
   img_resize(frame_image, screen->width, screen->height);
-  logo_vorn = img_load_pnm("VORN.ppm");
-  logo_present = img_load_pnm("present.ppm");
-  logo_kolmira = img_load_pnm("kolmira.ppm");
-  logo_2008 = img_load_pnm("2008.ppm");
-  logotype0 = img_load_pnm("logotype0.ppm");
-  logotype1 = img_load_pnm("logotype1.ppm");
-  font_image = img_load_pnm("font32.pbm");
+  demo_load_images();
   strip = img_create();
   img_resize(strip, screen->width, strip_height);
   scroll_x = screen->width;
   scroll_pos = 0;
-  star_b = img_load_pnm("star16b.ppm");
-  star_c = img_load_pnm("star16c.ppm");
-  star_d = img_load_pnm("star16d.ppm");
-  star_a = img_load_pnm("star16a.ppm");
   rows_raster = raster_create();
   raster_resize(rows_raster, demo_height);
   music_start();
@@ -83,18 +93,8 @@ void demo_shutdown() {
   music_stop();
   demo_fade_out();
   img_destroy(&frame_image);
-  img_destroy(&logo_vorn);
-  img_destroy(&logo_present);
-  img_destroy(&logo_kolmira);
-  img_destroy(&logo_2008);
-  img_destroy(&font_image);
   img_destroy(&strip);
-  img_destroy(&star_b);
-  img_destroy(&star_c);
-  img_destroy(&star_d);
-  img_destroy(&star_a);
-  img_destroy(&logotype0);
-  img_destroy(&logotype1);
+  demo_release_images();
   raster_destroy(&rows_raster);
   screen_keys_destroy(&key_cell);
   screen_destroy(&screen);

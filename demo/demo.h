@@ -33,6 +33,10 @@ extern Image* star_b;         // "star16b.ppm"
 extern Image* star_c;         // "star16c.ppm"
 extern Image* star_d;         // "star16d.ppm"
 
+// Loads the data pictures and the font above from the working directory
+// (a file that cannot be read leaves its image null), and releases them.
+void demo_load_images();
+void demo_release_images();
 void demo_init();
 void demo_shutdown();
 // 256 times: darken the frame by 2 and present it.

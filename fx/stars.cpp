@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 
-#include "core/pixel_spans.h"
 #include "util/fixed.h"
 
 namespace {
@@ -97,22 +96,9 @@ void stars_draw_sprites(const StarField* field, Image* image, const Image* sprit
   // A null sprite still goes to the blit, which reports it.
   const int32_t w = sprite != nullptr ? sprite->width : 0;
   const int32_t h = sprite != nullptr ? sprite->height : 0;
-  // Sprites that lie wholly inside the image are copied directly: the
-  // blit's own result, without its clipping for each of them.
-  const bool direct = sprite != nullptr && image != nullptr && sprite->pixels != nullptr &&
-                      image->pixels != nullptr && sprite->pixels != image->pixels && w > 0 && h > 0 &&
-                      int64_t{w} * h <= img_max_pixels && image->width >= w && image->height >= h &&
-                      int64_t{image->width} * image->height <= img_max_pixels;
   for (int32_t i = 0; i < field->count; ++i) {
     const Star& star = field->stars[i];
-    const int32_t x = pixel_of(star.x) - 8, y = pixel_of(star.y) - 8;
-    if (direct && x >= 0 && y >= 0 && x <= image->width - w && y <= image->height - h) {
-      const size_t pitch = static_cast<size_t>(image->width);
-      rect_copy_masked_apart(image->pixels + static_cast<size_t>(y) * pitch + static_cast<size_t>(x), pitch,
-                             sprite->pixels, static_cast<size_t>(w), static_cast<size_t>(w), static_cast<size_t>(h));
-    } else {
-      img_blit_masked(sprite, image, 0, 0, x, y, w, h);
-    }
+    img_blit_masked(sprite, image, 0, 0, pixel_of(star.x) - 8, pixel_of(star.y) - 8, w, h);
   }
 }
 

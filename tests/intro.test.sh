@@ -101,8 +101,9 @@ rolls_echo=$(((${budgets[1]} - (256 + 32) / 2) / (32 / 2) + 1))
 # gdb logs "part NAME" as each part starts, preceded by "frames N", the
 # frames the part before it polled; "skip" each time SPACE is acted on; and
 # "fade".  It photographs each part at its shot_frame-th frame the first
-# time it runs, the screen as the fade starts and as it ends, and notes the
-# length of the echo when the plasma part first starts.
+# time it runs, the screen as the fade starts (a one-time breakpoint: where
+# the fade is inlined, its location may lie inside the loop) and as it
+# ends, and notes the length of the echo when the plasma part first starts.
 skip_line=$({ grep -n 'demo_state = 2;' "$VORN_SOURCE_DIR/demo/keys.cpp" || true; } | cut -d: -f1)
 [ "$(wc -w <<<"$skip_line")" -eq 1 ] || fail "demo/keys.cpp has no single line 'demo_state = 2;'"
 shot_frame=200
@@ -134,7 +135,7 @@ log="$out/full.gdb.log"
   done
   printf 'end\ncontinue\nend\n'
   printf 'break keys.cpp:%d\ncommands\nsilent\nprintf "skip\\n"\ncontinue\nend\n' "$skip_line"
-  printf 'break demo_fade_out\ncommands\nsilent\nprintf "fade\\n"\n%s\ncontinue\nend\n' "$(grab fade-start)"
+  printf 'tbreak demo_fade_out\ncommands\nsilent\nprintf "fade\\n"\n%s\ncontinue\nend\n' "$(grab fade-start)"
   printf 'break screen_keys_destroy\ncommands\nsilent\n%s\ncontinue\nend\n' "$(grab fade-end)"
   echo "run > '$out/full.out' 2> '$out/full.err'"
   echo 'printf "exit status %d\n", $_exitcode'

@@ -1,13 +1,14 @@
 // Helpers shared by the unit tests: owning handles for the records the
 // modules hand out, standard output captured around a call, filled images,
-// shared settings put back at the end of a scope and keys pushed into SDL's
-// queue.
+// shared settings put back at the end of a scope, keys pushed into SDL's
+// queue and the driver's screen under the dummy video driver.
 #pragma once
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,8 +16,10 @@
 #include <vector>
 
 #include "core/image.h"
+#include "demo/demo.h"
 #include "fx/raster.h"
 #include "fx/stars.h"
+#include "video/screen.h"
 
 struct ImageFree {
   void operator()(Image* image) const { img_destroy(&image); }
@@ -68,4 +71,22 @@ inline void push_key(Uint8 type, SDLKey sym = SDLK_SPACE) {
   event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
   event.key.keysym.sym = sym;
   ASSERT_EQ(0, SDL_PushEvent(&event));
+}
+
+// The driver's screen, 256 x 256 under SDL's dummy video driver, and its
+// key cell, for the parts to present to and poll; call it through
+// ASSERT_NO_FATAL_FAILURE.  close_dummy_screen also removes the observer.
+inline void open_dummy_screen() {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  screen = screen_create();
+  ASSERT_NE(nullptr, screen);
+  screen_set_mode(screen, 256, 256);
+  ASSERT_EQ(1, screen_has_surface(screen));
+  key_cell = screen_keys_create();
+  ASSERT_NE(nullptr, key_cell);
+}
+inline void close_dummy_screen() {
+  screen_set_observer(nullptr, nullptr);
+  screen_keys_destroy(&key_cell);
+  screen_destroy(&screen);
 }

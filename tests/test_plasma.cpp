@@ -94,22 +94,14 @@ class Plasma : public ::testing::Test {
     std::fill(plasma_phase, plasma_phase + 6, 0);
     plasma_gradient = nullptr;
     bounce_phase = 0;
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    screen = screen_create();
-    ASSERT_NE(nullptr, screen);
-    screen_set_mode(screen, 256, 256);
-    ASSERT_EQ(1, screen_has_surface(screen));
-    key_cell = screen_keys_create();
-    ASSERT_NE(nullptr, key_cell);
+    ASSERT_NO_FATAL_FAILURE(open_dummy_screen());
     frame_image = img_create();
     img_resize(frame_image, 256, 256);
     screen_set_observer(watch_frame, &watch);
   }
   void TearDown() override {
-    screen_set_observer(nullptr, nullptr);
+    close_dummy_screen();
     img_destroy(&frame_image);
-    screen_keys_destroy(&key_cell);
-    screen_destroy(&screen);
     if (plasma_gradient != nullptr) img_destroy(&plasma_gradient);
     plasma_gradient = saved_gradient;
     std::copy(saved_phase, saved_phase + 6, plasma_phase);

@@ -129,24 +129,13 @@ struct FrameCount {
 };
 void count_frame(void* context, const Image*) {
   FrameCount* frames = static_cast<FrameCount*>(context);
-  if (++frames->count != frames->leave_after) return;
-  SDL_Event event{};
-  event.type = SDL_KEYDOWN;
-  event.key.state = SDL_PRESSED;
-  event.key.keysym.sym = SDLK_SPACE;
-  SDL_PushEvent(&event);
+  if (++frames->count == frames->leave_after) push_key(SDL_KEYDOWN);
 }
 
 class RollsPart : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    screen = screen_create();
-    ASSERT_NE(screen, nullptr);
-    screen_set_mode(screen, 256, 256);
-    ASSERT_EQ(screen_has_surface(screen), 1);
-    key_cell = screen_keys_create();
-    ASSERT_NE(key_cell, nullptr);
+    ASSERT_NO_FATAL_FAILURE(open_dummy_screen());
     screen_poll_keys(key_cell);
     frame_image = own_frame.get();
     strip = own_strip.get();
@@ -155,9 +144,7 @@ class RollsPart : public ::testing::Test {
     logotype1 = own_logo.get();
   }
   void TearDown() override {
-    screen_set_observer(nullptr, nullptr);
-    screen_keys_destroy(&key_cell);
-    screen_destroy(&screen);
+    close_dummy_screen();
   }
   // Runs the part until it leaves after `frames` frames (0: no key at all);
   // returns what it printed, and the frames it presented in `presented`.

@@ -89,13 +89,7 @@ uint32_t at(const Px& frame, int32_t x, int32_t y) { return frame[static_cast<si
 class ZoomPart : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    screen = screen_create();
-    ASSERT_NE(nullptr, screen);
-    screen_set_mode(screen, 256, 256);
-    ASSERT_EQ(1, screen_has_surface(screen));
-    key_cell = screen_keys_create();
-    ASSERT_NE(nullptr, key_cell);
+    ASSERT_NO_FATAL_FAILURE(open_dummy_screen());
     frame_image = img_create();
     img_resize(frame_image, 256, 256);
     logos[0] = coded_logo(100, 40, 1);
@@ -107,10 +101,8 @@ class ZoomPart : public ::testing::Test {
     screen_set_observer(watch_frame, &watch);
   }
   void TearDown() override {
-    screen_set_observer(nullptr, nullptr);
+    close_dummy_screen();
     img_destroy(&frame_image);
-    screen_keys_destroy(&key_cell);
-    screen_destroy(&screen);
     logo_vorn = logo_present = logo_kolmira = logo_2008 = nullptr;
     star_a = star_b = star_c = star_d = nullptr;
     zoom_logo = nullptr;
