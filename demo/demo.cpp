@@ -5,6 +5,7 @@
 
 #include "demo/keys.h"
 #include "demo/music.h"
+#include "demo/signals.h"
 #include "fx/font.h"
 #include "fx/plasma.h"
 #include "fx/rolls.h"
@@ -90,6 +91,7 @@ void demo_fade_out() {
 }
 
 void demo_shutdown() {
+  demo_signals_release();  // a Ctrl-C during the fade ends the process
   music_stop();
   demo_fade_out();
   img_destroy(&frame_image);

@@ -42,7 +42,8 @@ void demo_shutdown();
 // 256 times: darken the frame by 2 and present it.
 void demo_fade_out();
 // The end of every frame: presents frame_image, polls the keys and applies
-// the held key (which may set demo_state).
+// the held key (which may set demo_state); a SIGINT or SIGTERM caught by
+// demo_signals_install's handler sets demo_state to 1, as ESC does.
 void demo_present_frame();
 // Prints "VORNDEMO Error.\n" on standard output while error_report is on.
 void demo_error();

@@ -5,6 +5,7 @@
 
 #include "demo/demo.h"
 #include "demo/keys.h"
+#include "demo/signals.h"
 
 uint8_t demo_state = 0;
 uint8_t error_report = 0;
@@ -36,4 +37,5 @@ void demo_present_frame() {
   screen_present_copy(screen, frame_image);
   screen_poll_keys(key_cell);
   if (key_cell != nullptr && key_cell->keys != nullptr) demo_handle_key(static_cast<int8_t>(key_cell->keys[0]));
+  if (demo_signal_received()) demo_state = 1;  // as ESC
 }

@@ -1,7 +1,10 @@
-# Sourced by the whole-program scripts (tests/intro.test.sh, scripts/fps.sh):
+# Sourced by the whole-program scripts (tests/*.test.sh, scripts/fps.sh):
 # a scratch folder $work, the intro ($intro_pid) and the X server stopped
-# and the folder removed at exit, wait_for, and start_xvfb.  The caller
-# defines fail MESSAGE.
+# and the folder removed at exit, wait_for, start_xvfb, use_sdl12_compat
+# and the window checks.  The caller defines fail MESSAGE.
+
+# shellcheck source=sdl12-compat.sh
+source "$(dirname "${BASH_SOURCE[0]}")/sdl12-compat.sh"
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -24,11 +27,12 @@ wait_for() {
   done
 }
 
-# start_xvfb LOG: a private 256 x 256 x 24 X server, its messages in LOG,
-# made the DISPLAY of everything started after.  Sound never reaches a real
-# server or device: SDL's dummy output, which opens everywhere.
+# start_xvfb LOG [WxHxD]: a private X server (256x256x24 unless given), its
+# messages in LOG, made the DISPLAY of everything started after.  Sound
+# never reaches a real server or device: SDL's dummy output, which opens
+# everywhere.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 256x256x24 -nolisten tcp -noreset 3>"$work/display" 2>"$1" &
+  Xvfb -displayfd 3 -screen 0 "${2:-256x256x24}" -nolisten tcp -noreset 3>"$work/display" 2>"$1" &
   xvfb_pid=$!
   wait_for 15 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n 1 "$work/display")"
@@ -37,3 +41,25 @@ start_xvfb() {
   export SDL_AUDIODRIVER=dummy
   export ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0"
 }
+
+# use_sdl12_compat VSYNC: programs started after run on sdl12-compat, at 1x,
+# with its wait for the display's refresh on (1) or off (0).  The leak
+# checker of the sanitizer build is told to pass over what SDL 2 and D-Bus
+# keep until the process ends (the intro never shuts SDL down).
+use_sdl12_compat() {
+  local dir
+  dir=$(sdl12_compat_dir) || fail "sdl12-compat is not installed (bash scripts/setup.sh installs it)"
+  export LD_LIBRARY_PATH="$dir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+  export SDL12COMPAT_SYNC_TO_VBLANK="$1" SDL12COMPAT_WINDOW_SCALING=1
+  printf 'leak:libSDL2-2.0.so\nleak:libdbus-1.so\n' >"$work/sdl2.supp"
+  export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/sdl2.supp"
+}
+
+# maps_sdl12_compat PID: the process has sdl12-compat's SDL 1.2 mapped.
+maps_sdl12_compat() { grep -q '/sdl12-compat/libSDL-1\.2\.so' "/proc/$1/maps" 2>/dev/null; }
+
+window_shown() { xdotool search --onlyvisible --class vorndemo >/dev/null 2>&1; }
+
+# picture_shown: something on the screen is not black; the intro draws
+# its first frame only after start-up has loaded every file.
+picture_shown() { [ "$(xwd -root -silent | xwdtopnm 2>/dev/null | pamsumm -max -brief)" -gt 0 ]; }

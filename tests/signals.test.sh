@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# SIGINT and SIGTERM end the intro as ESC does.  On sdl12-compat, whose
+# wait for the display's refresh makes the 256-frame fade last seconds
+# even on Xvfb: SIGINT and SIGTERM each end a run with status 1 once the
+# fade has run, and a second SIGTERM while the picture fades ends the
+# process at once by the signal's default action.  On classic SDL, which
+# would otherwise turn both signals into its quit event: SIGINT ends the
+# run with status 1.  Each run starts in a copy of data/ on a private Xvfb
+# server, and a signal is sent only once the first picture shows.
+set -euo pipefail
+
+bin="$VORN_BINARY_DIR/vorndemo"
+out="$VORN_BINARY_DIR/test-output/signals"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+pass() { echo "ok: $*"; }
+
+[ -x "$bin" ] || fail "$bin was not built"
+rm -rf "$out"
+mkdir -p "$out"
+# shellcheck source=../scripts/xvfb-session.sh
+source "$VORN_SOURCE_DIR/scripts/xvfb-session.sh"
+start_xvfb "$out/xvfb.log"
+cp -r "$VORN_SOURCE_DIR/data" "$work/data"
+
+gone() { ! kill -0 "$intro_pid" 2>/dev/null; }
+now() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
+
+# start NAME: the intro in the data copy, its output in $out/NAME.*, once
+# its first picture shows.
+start() {
+  (cd "$work/data" && exec "$bin" >"$out/$1.out" 2>"$out/$1.err") &
+  intro_pid=$!
+  wait_for 30 window_shown || fail "$1: no window appeared"
+  wait_for 30 picture_shown || fail "$1: the first picture did not show"
+}
+
+# finish NAME: waits (at most 30 s) for the intro to end; sets status and
+# the seconds since $sent.
+finish() {
+  wait_for 30 gone || fail "$1: the intro still runs 30 s after the signal"
+  status=0
+  wait "$intro_pid" || status=$?
+  intro_pid=""
+  took=$(elapsed "$sent" "$(now)")
+}
+
+# ---- classic SDL --------------------------------------------------------------
+
+start classic-int
+sent=$(now)
+kill -INT "$intro_pid"
+finish classic-int
+[ "$status" -eq 1 ] || fail "classic SDL: SIGINT ended the run with status $status, not 1"
+pass "classic SDL: SIGINT ends the run with status 1 (${took} s)"
+
+# ---- sdl12-compat, the fade paced by the display --------------------------------
+
+use_sdl12_compat 1
+for sig in INT TERM; do
+  start "compat-$sig"
+  maps_sdl12_compat "$intro_pid" || fail "the run does not have sdl12-compat's SDL mapped"
+  sent=$(now)
+  kill -"$sig" "$intro_pid"
+  sleep 1
+  ! gone || fail "SIG$sig ended the process within 1 s: no fade"
+  finish "compat-$sig"
+  [ "$status" -eq 1 ] || fail "SIG$sig ended the run with status $status, not 1"
+  awk -v t="$took" 'BEGIN { exit !(t >= 2) }' || fail "SIG$sig ended the run after $took s: the fade was cut short"
+  pass "SIG$sig ends the run with status 1 after the fade (${took} s)"
+done
+
+start compat-term-twice
+kill -TERM "$intro_pid"
+sleep 0.5
+! gone || fail "the first SIGTERM ended the process at once"
+sent=$(now)
+kill -TERM "$intro_pid"
+finish compat-term-twice
+[ "$status" -eq $((128 + 15)) ] || fail "a second SIGTERM during the fade gave status $status, not $((128 + 15))"
+awk -v t="$took" 'BEGIN { exit !(t < 1) }' || fail "a second SIGTERM took $took s to end the process"
+pass "a second SIGTERM during the fade ends the process at once (${took} s, status $status)"
+
+echo "signals: every check passed"
