@@ -41,9 +41,11 @@ test: unit asan-test fuzz-smoke
 fuzz: fuzz-build
 	@bash scripts/fuzz.sh $(FUZZBUILD) $(SECONDS)
 
+# The intro for a person to watch (scripts/play.sh); SCALE=N scales the
+# window N times.  Its normal end, status 1, is no error here.
+run: SHELL := /bin/bash
 run: build
-	@if [ -x $(BUILD)/vorndemo ]; then cd data && ../$(BUILD)/vorndemo; \
-	 else echo "vorndemo does not exist yet: the program has not been written."; fi
+	@bash scripts/play.sh $(if $(SCALE),--scale $(SCALE)) $(BUILD)/vorndemo || [ $$? -eq 1 ]
 
 data: build
 	$(BUILD)/tools/vorngen data

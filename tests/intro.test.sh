@@ -4,13 +4,16 @@
 # xwd.  The main run goes under gdb, whose breakpoints log each part as it
 # starts, the frames each part ran and each time SPACE is acted on, and
 # photograph every part and the window before and after the fade; its
-# standard output is checked against the scroll text.  Screenshots and logs
-# are kept in $VORN_BINARY_DIR/test-output/intro/.
+# standard output is checked against the scroll text.  With
+# VORN_SDL=sdl12-compat every run goes on sdl12-compat (SDL 1.2 over SDL 2,
+# its wait for the display off), otherwise on classic SDL 1.2.  Screenshots
+# and logs are kept in $VORN_BINARY_DIR/test-output/intro[-sdl12-compat]/.
 set -euo pipefail
 
 bin="$VORN_BINARY_DIR/vorndemo"
 data="$VORN_SOURCE_DIR/data"
-out="$VORN_BINARY_DIR/test-output/intro"
+sdl=${VORN_SDL:-classic}
+out="$VORN_BINARY_DIR/test-output/intro${VORN_SDL:+-$VORN_SDL}"
 files=(VORN.ppm present.ppm kolmira.ppm 2008.ppm logotype0.ppm logotype1.ppm font32.pbm
        star16a.ppm star16b.ppm star16c.ppm star16d.ppm duSkal-20080501.xm)
 
@@ -35,6 +38,15 @@ source "$VORN_SOURCE_DIR/scripts/xvfb-session.sh"
 # The no-sound run below replaces SDL's dummy sound output by one that
 # cannot open.
 start_xvfb "$out/xvfb.log"
+case $sdl in
+  classic) ;;
+  sdl12-compat) use_sdl12_compat 0 ;;
+  *) fail "VORN_SDL=$sdl: neither classic nor sdl12-compat" ;;
+esac
+# on_chosen_sdl PID: the process has the SDL 1.2 of this run mapped.
+on_chosen_sdl() {
+  if [ "$sdl" = sdl12-compat ]; then maps_sdl12_compat "$1"; else ! maps_sdl12_compat "$1"; fi
+}
 
 # ---- helpers ------------------------------------------------------------------
 
@@ -47,8 +59,6 @@ fresh_data() {
   for f in "$@"; do rm -f "$dir/$f"; done
   echo "$dir"
 }
-
-window_shown() { xdotool search --onlyvisible --class vorndemo >/dev/null 2>&1; }
 
 # shot NAME: the whole screen as $out/NAME.ppm and .png.
 shot() {
@@ -264,6 +274,7 @@ dir=$(fresh_data nosound)
   exec "$bin" >"$out/nosound.out" 2>"$out/nosound.err") &
 intro_pid=$!
 wait_for 30 window_shown || fail "no window without sound"
+on_chosen_sdl "$intro_pid" || fail "the run does not have the SDL 1.2 of $sdl mapped"
 press Escape exited || fail "ESC did not end the silent run"
 status=0
 wait "$intro_pid" || status=$?
@@ -272,7 +283,7 @@ intro_pid=""
 printf 'Could not initialize sound\nReason: Could not open sound device\n' >"$work/nosound.expected"
 diff "$work/nosound.expected" "$out/nosound.err" >/dev/null ||
   fail "standard error without sound: $(cat "$out/nosound.err")"
-pass "without audio output: the two lines on standard error, pictures as usual, status 1"
+pass "without audio output: the two lines on standard error, pictures as usual, status 1, on $sdl"
 
 # ---- run 3: "VORN.ppm" missing ------------------------------------------------
 
@@ -281,6 +292,8 @@ dir=$(fresh_data novorn VORN.ppm)
 (cd "$dir" && exec stdbuf -oL "$bin" >"$out/novorn.out" 2>"$out/novorn.err") &
 intro_pid=$!
 wait_for 30 window_shown || fail "no window without VORN.ppm"
+# Start-up has loaded every file once the first picture shows.
+wait_for 30 picture_shown || fail "no picture without VORN.ppm"
 shot novorn
 before=$(img_errors "$out/novorn.out")
 press Escape exited || fail "ESC did not end the run without VORN.ppm"
@@ -305,4 +318,4 @@ status=0
 [ ! -s "$out/novideo.out" ] || fail "without a display standard output reads: $(cat "$out/novideo.out")"
 pass "without a display: one line with SDL's reason, status 2 ($(cat "$out/novideo.err"))"
 
-echo "intro: every check passed"
+echo "intro: every check passed on $sdl"
