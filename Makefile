@@ -7,7 +7,7 @@ FUZZBUILD ?= build-fuzz
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench clean
+.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench clean video
 
 all: build
 
@@ -52,6 +52,11 @@ data: build
 
 preview: build
 	bash scripts/preview.sh $(BUILD)
+
+# One pass of the intro at 4x as an H.264/AAC video; the scroll-text echo
+# goes to $(BUILD)/vorndemo.log.
+video: build
+	cd data && ../$(BUILD)/capture/vorncapture ../$(BUILD)/vorndemo.mp4 >../$(BUILD)/vorndemo.log
 
 bench: build
 	$(BUILD)/bench/vornbench

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr int32_t strip_height = 32;
-constexpr int32_t fade_steps = 256;
 constexpr uint8_t fade_step = 2;
 
 using Part = void (*)();
@@ -84,7 +83,7 @@ void demo_init() {
 }
 
 void demo_fade_out() {
-  for (int32_t step = 0; step < fade_steps; ++step) {
+  for (int32_t step = 0; step < demo_fade_steps; ++step) {
     img_darken(frame_image, fade_step);
     screen_present_copy(screen, frame_image);
   }

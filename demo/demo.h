@@ -9,6 +9,7 @@
 
 inline constexpr int32_t demo_width = 256;
 inline constexpr int32_t demo_height = 256;
+inline constexpr int32_t demo_fade_steps = 256;  // frames of the fade to black at exit
 
 extern uint8_t demo_state;    // 0 run, 1 quit, 2 next part
 extern uint8_t error_report;  // enables demo_error and font_error; never set
@@ -39,7 +40,7 @@ void demo_load_images();
 void demo_release_images();
 void demo_init();
 void demo_shutdown();
-// 256 times: darken the frame by 2 and present it.
+// demo_fade_steps times: darken the frame by 2 and present it.
 void demo_fade_out();
 // The end of every frame: presents frame_image, polls the keys and applies
 // the held key (which may set demo_state); a SIGINT or SIGTERM caught by

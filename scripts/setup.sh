@@ -12,6 +12,7 @@ packages=(
   imagemagick netpbm
   openmpt123 xmp sox
   libsdl1.2-compat
+  ffmpeg webp
 )
 
 missing=()

@@ -1,0 +1,96 @@
+#include "capture/capture.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/pixel_spans.h"
+#include "demo/demo.h"
+#include "demo/frame_audio.h"
+#include "fx/plasma.h"
+#include "fx/rolls.h"
+#include "fx/zoom.h"
+#include "video/screen.h"
+
+namespace {
+
+struct Recording {
+  int32_t quit_frame = 0;
+  int32_t scale = 1;
+  const CaptureSink* sink = nullptr;
+  int64_t frames = 0;
+  bool feeding = true;
+  std::vector<uint32_t> enlarged;
+  std::vector<int16_t> sound = std::vector<int16_t>(frame_audio_values);
+};
+
+// The key goes through SDL's queue, so the frame end's own poll reads it
+// and the program quits exactly as it does for a person's ESC.
+void press_escape() {
+  SDL_Event event{};
+  event.type = SDL_KEYDOWN;
+  event.key.type = SDL_KEYDOWN;
+  event.key.state = SDL_PRESSED;
+  event.key.keysym.sym = SDLK_ESCAPE;
+  SDL_PushEvent(&event);
+}
+
+// The presentation observer: runs inside the presentation, before the
+// frame end polls the keys.
+void record_frame(void* context, const Image* image) {
+  Recording& recording = *static_cast<Recording*>(context);
+  ++recording.frames;
+  if (recording.frames == recording.quit_frame) press_escape();
+  if (!recording.feeding) return;
+  const int32_t scale = recording.scale;
+  const int32_t width = image->width * scale;
+  const int32_t height = image->height * scale;
+  recording.enlarged.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+  capture_enlarge(image->pixels, image->width, image->height, scale, recording.enlarged.data());
+  frame_audio_mix(recording.sound.data());
+  const CaptureSink& sink = *recording.sink;
+  recording.feeding = sink.frame(sink.context, recording.enlarged.data(), width, height) &&
+                      sink.sound(sink.context, recording.sound.data());
+  if (!recording.feeding) press_escape();
+}
+
+}  // namespace
+
+CaptureResult capture_run(int32_t quit_frame, int32_t scale, const CaptureSink& sink) {
+  CaptureResult result{false, 0, 0, false};
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  if (frame_audio_select() != 0) return result;
+  result.driver = true;
+  Recording recording;
+  recording.quit_frame = quit_frame;
+  recording.scale = scale;
+  recording.sink = &sink;
+  screen_set_observer(record_frame, &recording);
+  result.status = demo_run();
+  screen_set_observer(nullptr, nullptr);
+  result.frames = recording.frames;
+  result.whole = recording.feeding;
+  return result;
+}
+
+int64_t capture_expected_frames(int32_t quit_frame) {
+  constexpr int32_t zoom_part = 4 * zoom_frames;
+  constexpr int32_t pass = zoom_part + rolls_frames + plasma_frames;
+  const int32_t in_pass = (quit_frame - 1) % pass;
+  const int32_t zooms_left = in_pass < zoom_part ? 3 - in_pass / zoom_frames : 0;
+  return int64_t{quit_frame} + zooms_left + demo_fade_steps;
+}
+
+void capture_enlarge(const uint32_t* pixels, int32_t width, int32_t height, int32_t scale, uint32_t* out) {
+  const size_t row = static_cast<size_t>(width) * static_cast<size_t>(scale);
+  std::vector<int32_t> columns(row);
+  for (size_t x = 0; x < row; ++x) columns[x] = static_cast<int32_t>(x / static_cast<size_t>(scale));
+  for (int32_t y = 0; y < height; ++y) {
+    uint32_t* first = out + static_cast<size_t>(y) * static_cast<size_t>(scale) * row;
+    span_gather(first, pixels + static_cast<size_t>(y) * static_cast<size_t>(width), static_cast<size_t>(width),
+                columns.data(), row);
+    for (int32_t copy = 1; copy < scale; ++copy) std::memcpy(first + static_cast<size_t>(copy) * row, first, row * 4);
+  }
+}

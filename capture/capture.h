@@ -1,0 +1,46 @@
+// Recording the intro: the program's own run (demo_run) under SDL's dummy
+// video driver with the frame-stepped sound driver.  Every frame the screen
+// presents goes to a sink, enlarged, followed by the sound of one frame
+// (1024 stereo samples), so picture and sound keep the pace the program has
+// with a desktop sound server.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr int32_t capture_default_frames = 3254;  // one pass: 4 x 251 + 1500 + 750
+inline constexpr int32_t capture_max_frames = 1000000;   // about 6.5 hours
+inline constexpr int32_t capture_default_scale = 4;
+inline constexpr int32_t capture_max_scale = 8;
+
+// Where the recording goes.  Either call returns false when the sink takes
+// nothing more; the recording then asks the program to quit and hands on
+// nothing further.
+struct CaptureSink {
+  void* context;
+  // One presented frame, enlarged: width x height pixels 0x00RRGGBB, rows
+  // top to bottom.
+  bool (*frame)(void* context, const uint32_t* pixels, int32_t width, int32_t height);
+  // The sound after it: frame_audio_values interleaved 16-bit values.
+  bool (*sound)(void* context, const int16_t* values);
+};
+
+struct CaptureResult {
+  bool driver;     // the sound driver was taken; nothing ran without it
+  int status;      // demo_run's: 1 after a whole run, 2 when no video mode was set
+  int64_t frames;  // frames presented
+  bool whole;      // the sink took every frame and its sound
+};
+
+// Runs the intro from the working directory with ESC pressed in frame
+// quit_frame (1 or more): the program ends that part, fades out and
+// returns.  Once per process: libmikmod builds its driver list only once.
+CaptureResult capture_run(int32_t quit_frame, int32_t scale, const CaptureSink& sink);
+
+// Frames a run with every data file presents when ESC is pressed in frame
+// quit_frame: the frames up to the quit, one for each zoom still to come
+// when the quit falls into the zoom part, and the fade.
+int64_t capture_expected_frames(int32_t quit_frame);
+
+// Enlarges a width x height picture by a whole factor, nearest neighbour,
+// into out (width * scale x height * scale pixels).
+void capture_enlarge(const uint32_t* pixels, int32_t width, int32_t height, int32_t scale, uint32_t* out);

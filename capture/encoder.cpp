@@ -1,0 +1,211 @@
+#include "capture/encoder.h"
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "demo/frame_audio.h"
+
+namespace {
+
+// A pipe may hold up to this much for the frames (the default 64 KiB
+// would take 64 switches for one 4 MiB frame).
+constexpr int frame_pipe_bytes = 1 << 20;
+
+bool ends_with(const std::string& text, const char* tail) {
+  const std::string end = tail;
+  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool is_program(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// ffmpeg's options for the two raw inputs on descriptors 3 and 4.  ffmpeg
+// opens them one after the other and reads nothing else meanwhile, so each
+// is probed only as far as its first packet: the writer, which feeds both
+// in turn, can never wait for a read that waits for the other pipe.
+std::vector<std::string> input_options(int32_t width, int32_t height) {
+  const std::string size = std::to_string(width) + "x" + std::to_string(height);
+  const std::string rate = std::to_string(frame_audio_rate) + "/" + std::to_string(frame_audio_samples);
+  return {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", "bgr0", "-video_size", size,
+          "-framerate", rate, "-i", "pipe:3",
+          "-probesize", "32", "-analyzeduration", "0", "-f", "s16le", "-ar", std::to_string(frame_audio_rate),
+          "-ac", std::to_string(frame_audio_channels), "-i", "pipe:4", "-map", "0:v", "-map", "1:a"};
+}
+
+// H.264 at a constant quality high enough that enlarged pixels keep their
+// edges; colours converted and tagged as BT.709, which players assume for
+// pictures of this size.  The video keeps the exact frame rate in a time
+// scale of one tick per sample.
+std::vector<std::string> mp4_options() {
+  return {"-c:v", "libx264", "-preset", "medium", "-crf", "16", "-pix_fmt", "yuv420p",
+          "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int",
+          "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
+          "-c:a", "aac", "-b:a", "192k",
+          "-video_track_timescale", std::to_string(frame_audio_rate), "-movflags", "+faststart", "-f", "mp4"};
+}
+
+// FFV1 keeps the frames' own RGB words, so decoding gives them back exactly.
+std::vector<std::string> mkv_options() {
+  return {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slicecrc", "1", "-c:a", "flac", "-f", "matroska"};
+}
+
+// In the child, between fork and exec: only async-signal-safe calls.
+[[noreturn]] void exec_encoder(char* const* argv, int frames_in, int sound_in, pid_t parent) {
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);  // the capture is already gone
+  signal(SIGPIPE, SIG_DFL);
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  // Above 4 first, so that neither pipe can be overwritten by the other.
+  const int frames = fcntl(frames_in, F_DUPFD, 10);
+  const int sound = fcntl(sound_in, F_DUPFD, 10);
+  const int nothing = open("/dev/null", O_RDONLY);
+  if (frames < 0 || sound < 0 || nothing < 0 || dup2(nothing, 0) < 0 || dup2(frames, 3) < 0 ||
+      dup2(sound, 4) < 0)
+    _exit(127);
+  close(frames);
+  close(sound);
+  close(nothing);
+  execv(argv[0], argv);
+  _exit(127);
+}
+
+int exit_code(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return 1;
+}
+
+void close_pipe(int* fd) {
+  if (*fd >= 0) close(*fd);
+  *fd = -1;
+}
+
+}  // namespace
+
+bool encoder_format_of(const std::string& path, CaptureFormat* format) {
+  if (ends_with(path, ".mp4")) {
+    *format = CaptureFormat::mp4;
+    return true;
+  }
+  if (ends_with(path, ".mkv")) {
+    *format = CaptureFormat::mkv;
+    return true;
+  }
+  return false;
+}
+
+std::string encoder_find_ffmpeg() {
+  const char* path = getenv("PATH");
+  const std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
+    const std::string candidate = dir + "/ffmpeg";
+    if (is_program(candidate)) return candidate;
+    start = end + 1;
+  }
+  return "";
+}
+
+std::vector<std::string> encoder_command(const std::string& ffmpeg, CaptureFormat format, int32_t width,
+                                         int32_t height, const std::string& path) {
+  std::vector<std::string> command = {ffmpeg, "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error"};
+  for (const std::string& option : input_options(width, height)) command.push_back(option);
+  for (const std::string& option : format == CaptureFormat::mp4 ? mp4_options() : mkv_options())
+    command.push_back(option);
+  command.push_back("-y");
+  command.push_back(path);
+  return command;
+}
+
+bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
+                   const volatile sig_atomic_t* stop) {
+  *encoder = Encoder{-1, -1, -1, stop};
+  int frames[2];
+  int sound[2];
+  if (pipe2(frames, O_CLOEXEC) != 0) return false;
+  if (pipe2(sound, O_CLOEXEC) != 0) {
+    close(frames[0]);
+    close(frames[1]);
+    return false;
+  }
+  fcntl(frames[1], F_SETPIPE_SZ, frame_pipe_bytes);  // a smaller pipe only costs time
+  std::vector<char*> argv;
+  for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) exec_encoder(argv.data(), frames[0], sound[0], parent);
+  close(frames[0]);
+  close(sound[0]);
+  if (pid < 0) {
+    close(frames[1]);
+    close(sound[1]);
+    return false;
+  }
+  *encoder = Encoder{pid, frames[1], sound[1], stop};
+  return true;
+}
+
+bool encoder_write(const Encoder* encoder, int fd, const void* bytes, size_t size) {
+  const char* next = static_cast<const char*>(bytes);
+  while (size > 0) {
+    if (*encoder->stop != 0) return false;
+    const ssize_t written = write(fd, next, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    next += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+int encoder_finish(Encoder* encoder) {
+  close_pipe(&encoder->frames);
+  close_pipe(&encoder->sound);
+  if (encoder->pid < 0) return 1;
+  // Polled, so that a signal during ffmpeg's last seconds is seen at once.
+  const timespec pause{0, 10 * 1000 * 1000};
+  int status = 0;
+  bool killed = false;
+  for (;;) {
+    const pid_t done = waitpid(encoder->pid, &status, WNOHANG);
+    if (done == encoder->pid) break;
+    if (done < 0 && errno != EINTR) {
+      encoder->pid = -1;
+      return 1;
+    }
+    if (*encoder->stop != 0 && !killed) {
+      kill(encoder->pid, SIGKILL);
+      killed = true;
+    }
+    nanosleep(&pause, nullptr);
+  }
+  encoder->pid = -1;
+  return exit_code(status);
+}
+
+void encoder_kill(Encoder* encoder) {
+  close_pipe(&encoder->frames);
+  close_pipe(&encoder->sound);
+  if (encoder->pid < 0) return;
+  kill(encoder->pid, SIGKILL);
+  while (waitpid(encoder->pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  encoder->pid = -1;
+}

@@ -1,0 +1,52 @@
+// The capture's encoder: Debian's ffmpeg program in a child process, fed
+// raw frames (0x00RRGGBB words, "bgr0" to ffmpeg) and 16-bit stereo sound
+// at 44,100 Hz through two pipes.  The frame rate is 44100/1024 exactly.
+#pragma once
+
+#include <signal.h>
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class CaptureFormat {
+  mp4,  // H.264 yuv420p and AAC, for video sites
+  mkv,  // lossless: FFV1 in RGB and FLAC
+};
+
+// The format the path's extension names (".mp4" or ".mkv"); false for any
+// other extension.
+bool encoder_format_of(const std::string& path, CaptureFormat* format);
+// The ffmpeg program that PATH leads to, or an empty string.
+std::string encoder_find_ffmpeg();
+// ffmpeg's whole command line (program first) to write path in the format
+// from frames of width x height on descriptor 3 and sound on descriptor 4.
+std::vector<std::string> encoder_command(const std::string& ffmpeg, CaptureFormat format, int32_t width,
+                                         int32_t height, const std::string& path);
+
+struct Encoder {
+  pid_t pid;   // the running ffmpeg, -1 when none
+  int frames;  // write ends of the two pipes, -1 when closed
+  int sound;
+  const volatile sig_atomic_t* stop;  // non-zero: give up writing and waiting
+};
+
+// Starts the command with the frame pipe as its descriptor 3, the sound
+// pipe as 4 and no standard input, in a process group of its own (so a
+// terminal's Ctrl-C reaches only the capture, which decides what becomes of
+// the file) and killed should the capture die first.  False when no pipe or
+// process could be made.
+bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
+                   const volatile sig_atomic_t* stop);
+// Writes all size bytes to one of the pipes; false once ffmpeg has gone or
+// *stop is set.  A broken pipe must not kill the caller: SIGPIPE is to be
+// ignored.
+bool encoder_write(const Encoder* encoder, int fd, const void* bytes, size_t size);
+// Closes both pipes, so ffmpeg finishes the file, and waits for it; kills it
+// at once when *stop is set meanwhile.  The exit status: 0 for a complete
+// file, 128 + n after signal n.
+int encoder_finish(Encoder* encoder);
+// Kills ffmpeg by its process id and waits for it; for a failed capture.
+void encoder_kill(Encoder* encoder);

@@ -1,0 +1,247 @@
+// vorncapture: records the intro, picture and music in step, to a video
+// file.
+//   vorncapture [--frames N] [--scale K] OUTPUT
+// The intro runs as it does on a desktop, from the data files of the working
+// directory, and ESC is pressed in frame N (3254 by default, one pass); the
+// file holds every frame up to its exit, the fade included, each enlarged K
+// times (4 by default, 1 to 8), with 1024 stereo samples of sound per frame.
+// OUTPUT ends in .mp4 (H.264 and AAC) or .mkv (lossless FFV1 and FLAC).
+// The file is written under a temporary name beside OUTPUT and takes its
+// name only when complete: a failure or an interrupt leaves nothing.
+#include <signal.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "capture/capture.h"
+#include "capture/encoder.h"
+#include "demo/demo.h"
+#include "demo/frame_audio.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+volatile sig_atomic_t stop_signal = 0;  // the first SIGINT, SIGTERM or SIGHUP
+
+void on_stop_signal(int number) {
+  if (stop_signal == 0) stop_signal = number;
+}
+
+struct Options {
+  int32_t frames = capture_default_frames;
+  int32_t scale = capture_default_scale;
+  std::string output;
+};
+
+// Prints the capture's one line about what went wrong; returns status.
+int complain(int status, const std::string& line) {
+  std::fprintf(stderr, "vorncapture: %s\n", line.c_str());
+  return status;
+}
+
+constexpr int usage_status = 2;
+constexpr char usage[] = "usage: vorncapture [--frames N] [--scale K] OUTPUT.mp4|OUTPUT.mkv";
+
+// A whole number from low to high, or false.
+bool number_in(const char* text, int32_t low, int32_t high, int32_t* value) {
+  if (text == nullptr || *text < '0' || *text > '9') return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long parsed = std::strtoll(text, &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+  *value = static_cast<int32_t>(parsed);
+  return true;
+}
+
+// Reads the command line into options; on a fault prints its line and
+// returns false.
+bool parse(int argc, char** argv, Options* options) {
+  bool have_output = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (word == "--frames" || word == "--scale") {
+      const bool frames = word == "--frames";
+      const int32_t high = frames ? capture_max_frames : capture_max_scale;
+      if (!number_in(value, 1, high, frames ? &options->frames : &options->scale)) {
+        complain(0, word + " takes a whole number from 1 to " + std::to_string(high) + ", not '" +
+                        (value != nullptr ? value : "") + "'");
+        return false;
+      }
+      ++i;
+    } else if (word.size() > 1 && word[0] == '-') {
+      complain(0, "unknown option '" + word + "'; " + usage);
+      return false;
+    } else if (have_output) {
+      complain(0, std::string("one output file only; ") + usage);
+      return false;
+    } else {
+      options->output = word;
+      have_output = true;
+    }
+  }
+  if (!have_output) complain(0, usage);
+  return have_output;
+}
+
+// The folder part of a path, "." for a bare name.
+std::string folder_of(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// ---- progress -------------------------------------------------------------
+
+// One line on standard error: rewritten in place on a terminal at most ten
+// times a second, else a new line at every tenth of the work.
+struct Progress {
+  bool terminal;
+  int64_t total;
+  int64_t done = 0;
+  int64_t next_tenth = 1;
+  Clock::time_point start = Clock::now();
+  Clock::time_point shown = start;
+};
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double video_seconds(int64_t frames) {
+  return static_cast<double>(frames) * frame_audio_samples / frame_audio_rate;
+}
+
+void progress_show(const Progress& progress, bool last) {
+  const int64_t total = progress.done > progress.total ? progress.done : progress.total;
+  const double elapsed = seconds_since(progress.start);
+  const double speed = elapsed > 0 ? video_seconds(progress.done) / elapsed : 0;
+  std::fprintf(stderr, "%svorncapture: %" PRId64 "/%" PRId64 " frames (%d%%), %.1fx real time%s",
+               progress.terminal ? "\r" : "", progress.done, total,
+               static_cast<int>(progress.done * 100 / total), speed,
+               progress.terminal ? (last ? "\033[K\n" : "\033[K") : "\n");
+}
+
+void progress_frame(Progress* progress) {
+  ++progress->done;
+  if (progress->terminal) {
+    if (seconds_since(progress->shown) < 0.1) return;
+    progress->shown = Clock::now();
+    progress_show(*progress, false);
+  } else if (progress->done * 10 >= progress->next_tenth * progress->total && progress->next_tenth < 10) {
+    ++progress->next_tenth;
+    progress_show(*progress, false);
+  }
+}
+
+// ---- the sink: ffmpeg's pipes ------------------------------------------------
+
+struct Feed {
+  Encoder* encoder;
+  Progress* progress;
+  int32_t width;
+  int32_t height;
+};
+
+bool feed_frame(void* context, const uint32_t* pixels, int32_t width, int32_t height) {
+  const Feed& feed = *static_cast<Feed*>(context);
+  if (width != feed.width || height != feed.height) return false;
+  const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(uint32_t);
+  return encoder_write(feed.encoder, feed.encoder->frames, pixels, bytes);
+}
+
+bool feed_sound(void* context, const int16_t* values) {
+  const Feed& feed = *static_cast<Feed*>(context);
+  if (!encoder_write(feed.encoder, feed.encoder->sound, values, frame_audio_values * sizeof(int16_t)))
+    return false;
+  progress_frame(feed.progress);
+  return true;
+}
+
+void catch_stop_signals() {
+  struct sigaction action {};
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a write blocked on a stuck ffmpeg returns and sees the stop.
+  action.sa_flags = 0;
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaction(number, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+// Runs the capture into the temporary file; the status of the whole
+// program.  The temporary file is gone afterwards unless the capture
+// succeeded.
+int record(const Options& options, CaptureFormat format, const std::string& ffmpeg, const std::string& partial) {
+  const int32_t side = demo_width * options.scale;
+  Encoder encoder{};
+  if (!encoder_start(&encoder, encoder_command(ffmpeg, format, side, side, partial), &stop_signal)) {
+    unlink(partial.c_str());
+    return complain(1, std::string("cannot start ffmpeg: ") + std::strerror(errno));
+  }
+  Progress progress{isatty(STDERR_FILENO) == 1, capture_expected_frames(options.frames)};
+  Feed feed{&encoder, &progress, side, side};
+  const CaptureResult result = capture_run(options.frames, options.scale, CaptureSink{&feed, feed_frame, feed_sound});
+  if (!result.driver || result.status != 1) encoder_kill(&encoder);
+  const int encoded = encoder_finish(&encoder);
+  if (stop_signal != 0) {
+    unlink(partial.c_str());
+    if (progress.terminal) std::fputc('\n', stderr);
+    complain(0, std::string("interrupted by ") + strsignal(stop_signal) + "; " + options.output + " was not written");
+    return 128 + stop_signal;
+  }
+  if (!result.driver || result.status != 1 || !result.whole || encoded != 0) {
+    unlink(partial.c_str());
+    if (progress.terminal) std::fputc('\n', stderr);
+    if (!result.driver) return complain(1, "libmikmod would not take the capture's sound driver");
+    if (result.status != 1) return complain(1, "the intro did not run (no video mode)");
+    return complain(1, "ffmpeg failed (exit status " + std::to_string(encoded) + "); " + options.output +
+                           " was not written");
+  }
+  progress_show(progress, true);
+  if (rename(partial.c_str(), options.output.c_str()) != 0) {
+    const int error = errno;
+    unlink(partial.c_str());
+    return complain(1, "cannot name the file " + options.output + ": " + std::strerror(error));
+  }
+  struct stat info {};
+  stat(options.output.c_str(), &info);
+  std::fprintf(stderr, "vorncapture: wrote %s: %" PRId64 " frames of %dx%d, %.1f s, %.1f MB, in %.1f s\n",
+               options.output.c_str(), result.frames, side, side, video_seconds(result.frames),
+               static_cast<double>(info.st_size) / 1e6, seconds_since(progress.start));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parse(argc, argv, &options)) return usage_status;
+  CaptureFormat format{};
+  if (!encoder_format_of(options.output, &format))
+    return complain(usage_status, "cannot tell the format of '" + options.output + "': name it .mp4 or .mkv");
+  const std::string ffmpeg = encoder_find_ffmpeg();
+  if (ffmpeg.empty()) return complain(1, "ffmpeg is not on the PATH (Debian: apt-get install ffmpeg)");
+  struct stat info {};
+  if (stat(options.output.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    return complain(1, options.output + " is a folder");
+  // Made here, beside the output, so that a missing or read-only folder is
+  // told before anything runs; ffmpeg then writes into it.
+  const std::string partial = options.output + "." + std::to_string(getpid()) + ".partial";
+  const int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    return complain(1, "cannot write into the folder " + folder_of(options.output) + ": " + std::strerror(errno));
+  }
+  close(fd);
+  // Before the intro starts SDL, which leaves handlers already in place alone.
+  catch_stop_signals();
+  return record(options, format, ffmpeg, partial);
+}
