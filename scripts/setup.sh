@@ -11,7 +11,7 @@ packages=(
   xvfb xauth xdotool x11-apps x11-utils gdb
   imagemagick netpbm
   openmpt123 xmp sox
-  libsdl1.2-compat
+  libsdl1.2-compat pulseaudio pulseaudio-utils python3-numpy
   ffmpeg webp
 )
 
