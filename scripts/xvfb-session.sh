@@ -52,7 +52,7 @@ use_sdl12_compat() {
   export LD_LIBRARY_PATH="$dir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
   export SDL12COMPAT_SYNC_TO_VBLANK="$1" SDL12COMPAT_WINDOW_SCALING=1
   printf 'leak:libSDL2-2.0.so\nleak:libdbus-1.so\n' >"$work/sdl2.supp"
-  export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/sdl2.supp"
+  export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/sdl2.supp:print_suppressions=0"
 }
 
 # maps_sdl12_compat PID: the process has sdl12-compat's SDL 1.2 mapped.
