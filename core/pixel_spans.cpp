@@ -113,7 +113,7 @@ __attribute__((target("avx512f"))) void gather_near(uint32_t* __restrict d, cons
 
 }  // namespace
 
-void span_gather(uint32_t* d, const uint32_t* s, size_t s_count, const int32_t* index, size_t n) {
+void span_gather(uint32_t* d, const uint32_t* s, [[maybe_unused]] size_t s_count, const int32_t* index, size_t n) {
 #if !defined(__clang__)
   static const bool lines = __builtin_cpu_supports("avx512f");
   if (lines) return gather_near(d, s, s_count, index, n);

@@ -61,6 +61,27 @@ bool surface_takes_block_copy(const Image* image) {
          static_cast<int64_t>(video_surface->pitch) == static_cast<int64_t>(image->width) * 4;
 }
 
+// The bit position of a mask that covers exactly one whole byte, or -1.
+int byte_shift(Uint32 mask) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    if (mask == (Uint32{0xFF} << shift)) return shift;
+  }
+  return -1;
+}
+
+// A 32-bit surface of the image's size and row length whose channels are
+// whole bytes in another order (a browser canvas keeps red first) takes the
+// words rearranged one by one.
+bool surface_takes_word_copy(const Image* image) {
+  const SDL_PixelFormat* format = video_surface->format;
+  const Uint32 r = format->Rmask, g = format->Gmask, b = format->Bmask;
+  const bool channels_apart = r != g && g != b && r != b && ((r | g | b) & format->Amask) == 0;
+  return format->BitsPerPixel == 32 && byte_shift(r) >= 0 && byte_shift(g) >= 0 && byte_shift(b) >= 0 &&
+         channels_apart && video_surface->w == image->width &&
+         video_surface->h == image->height &&
+         static_cast<int64_t>(video_surface->pitch) == static_cast<int64_t>(image->width) * 4;
+}
+
 // A 32-bit SDL surface viewing the top-left w x h of the image's pixels
 // (rows image->width apart), or null.  SDL only reads through it.
 SDL_Surface* surface_view(const Image* image, int32_t w, int32_t h) {
@@ -141,10 +162,32 @@ bool copy_block(const Image* image) {
   return true;
 }
 
+// Each word's channels moved to the surface's bytes; its alpha bits, if it
+// has any, set (opaque).
+bool copy_reordered(const Image* image) {
+  if (SDL_LockSurface(video_surface) != 0) return false;
+  const SDL_PixelFormat* format = video_surface->format;
+  const int red = byte_shift(format->Rmask);
+  const int green = byte_shift(format->Gmask);
+  const int blue = byte_shift(format->Bmask);
+  const Uint32 alpha = format->Amask;
+  const size_t count = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
+  const uint32_t* src = image->pixels;
+  Uint32* dst = static_cast<Uint32*>(video_surface->pixels);
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t p = src[i];
+    dst[i] = (((p >> 16) & 0xFFu) << red) | (((p >> 8) & 0xFFu) << green) | ((p & 0xFFu) << blue) | alpha;
+  }
+  SDL_UnlockSurface(video_surface);
+  return true;
+}
+
 void present_whole(Screen* screen, const Image* image) {
   if (!presentable(screen, image)) return screen_error();
   if (video_surface == nullptr) return;
-  const bool drawn = surface_takes_block_copy(image) ? copy_block(image) : paint_converted(image);
+  const bool drawn = surface_takes_block_copy(image)  ? copy_block(image)
+                     : surface_takes_word_copy(image) ? copy_reordered(image)
+                                                      : paint_converted(image);
   if (!drawn) return;
   screen_update();
   screen_presented(image);

@@ -33,8 +33,10 @@ int screen_has_surface(const Screen* screen);
 // SDL's text for its last failure, e.g. why no video mode could be set.
 const char* screen_failure();
 // Presents an image of exactly the screen's size: one block copy when the
-// surface is 32-bit 0x00RRGGBB with unpadded rows, a converting blit on any
-// other surface.  Without a video surface nothing happens.
+// surface is 32-bit 0x00RRGGBB with unpadded rows, a copy that moves the
+// channels when it is 32-bit with one byte per channel in another order, a
+// converting blit on any other surface.  Without a video surface nothing
+// happens.
 void screen_present_copy(Screen* screen, const Image* image);
 // The same picture, presented the same way: SDL 1.2's X11 driver sends its
 // own buffer to the window, so lending it the image's buffer showed nothing.

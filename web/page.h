@@ -1,0 +1,30 @@
+// The web program's link to its page (page/page.js), which owns the audio
+// output, the clock and the start and end screens.  The page passes its
+// side as callbacks in the module's settings; without them (the module run
+// on its own) frames are neither held nor paced and nothing is heard.
+// Implemented in JavaScript: page_link.js.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+
+// Tells the page that frame number `frame` (from 1) has been presented;
+// 1 while the page holds the run at this frame (its test interface stops at
+// a chosen frame), else 0.
+int page_frame_held(int32_t frame);
+// Hands the page `count` interleaved stereo 16-bit samples, the sound of the
+// frame just presented, and returns how many milliseconds to wait before the
+// next frame (0 or more).
+int32_t page_frame_sound(const int16_t* samples, int32_t count);
+// Sets SDL up for the intro, before SDL_Init: its keyboard listeners see
+// only first presses (no auto-repeat) and report keys by their SDL 1.2
+// symbols, as the Linux build gets them; locking the screen reads nothing
+// back from the canvas, and the canvas takes the alpha the screen module
+// writes.
+void page_prepare_sdl();
+// Removes SDL's listeners from the page and tells it that the intro has
+// ended with `status`.
+void page_ended(int status);
+
+}  // extern "C"

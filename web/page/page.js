@@ -1,0 +1,181 @@
+// The page around the intro: it fits the picture to the window, starts the
+// intro on a click or a key (at once with #autostart), plays the sound the
+// intro hands over after every frame through an audio worklet, paces the
+// frames, and offers a new start when the intro has ended.
+'use strict';
+
+(function () {
+  const frameSamples = 1024;  // per channel and frame
+  const sampleRate = 44100;
+  const frameSeconds = frameSamples / sampleRate;
+  // Frames run this far ahead of what is heard: room for the browser's
+  // hiccups before the sound breaks up.
+  const leadSeconds = 3 * frameSeconds;
+  const width = 256;          // the intro's picture, square
+
+  const stage = document.getElementById('stage');
+  const overlay = document.getElementById('overlay');
+  const message = document.getElementById('message');
+
+  // ---- the picture: the largest whole scale that fits, in device pixels ----
+  function fit() {
+    const ratio = window.devicePixelRatio || 1;
+    const room = Math.min(window.innerWidth, window.innerHeight) * ratio;
+    const factor = Math.max(1, Math.floor(room / width));
+    stage.style.setProperty('--size', (width * factor / ratio) + 'px');
+  }
+  window.addEventListener('resize', fit);
+  fit();
+
+  // ---- sound: one context and one worklet node for the page's life ----
+  let audio = null;  // {context, node, ready}
+
+  function openAudio() {
+    if (audio === null) {
+      try {
+        const context = new AudioContext({sampleRate: sampleRate, latencyHint: 'interactive'});
+        audio = {context: context, node: null, ready: null};
+        audio.ready = context.audioWorklet.addModule('feed.js').then(() => {
+          const node = new AudioWorkletNode(context, 'vorn-feed',
+                                            {numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2]});
+          node.connect(context.destination);
+          audio.node = node;
+        });
+      } catch (error) {
+        console.warn('no sound: ' + error);
+        audio = {context: null, node: null, ready: Promise.resolve()};
+      }
+    }
+    // Allowed after a click or a key; otherwise it stays suspended (muted).
+    if (audio.context !== null && audio.context.state !== 'running') audio.context.resume();
+    return audio.ready;
+  }
+
+  function sounding() {
+    return audio !== null && audio.node !== null && audio.context.state === 'running';
+  }
+
+  // Without a gesture the browser may hold the sound back; the first click
+  // or key on the page lets it play.
+  function unmuteOnGesture() {
+    const unmute = () => {
+      if (audio !== null && audio.context !== null) audio.context.resume();
+    };
+    window.addEventListener('pointerdown', unmute, {once: true, capture: true});
+    window.addEventListener('keydown', unmute, {once: true, capture: true});
+  }
+
+  // ---- the pace: one frame per 1024 samples ----
+  // clockEnd is when the frames handed over so far are due to be done,
+  // on the audio context's clock while sound plays, on the wall clock before.
+  let clockEnd = 0;
+  let clockSounding = false;
+  let frame = 0;       // frames presented in this run
+  let holdAt = 0;      // the test interface's stop, 0 for none
+
+  function frameHeld(presented) {
+    frame = presented;
+    return presented === holdAt;
+  }
+
+  function frameSound(samples) {
+    if (holdAt > frame) return 0;  // running to a stop: no sound, no wait
+    const live = sounding();
+    if (live !== clockSounding) {
+      clockSounding = live;
+      clockEnd = 0;
+    }
+    const now = live ? audio.context.currentTime : performance.now() / 1000;
+    if (clockEnd < now) clockEnd = now;  // behind (start, a held or hidden page): on from now
+    if (live) {
+      const chunk = samples.slice();
+      audio.node.port.postMessage(chunk, [chunk.buffer]);
+    }
+    clockEnd += frameSeconds;
+    return (clockEnd - now - leadSeconds) * 1000;
+  }
+
+  // ---- start and end ----
+  let running = false;
+  let endStatus = null;
+
+  function showOverlay(text) {
+    message.textContent = text;
+    overlay.hidden = false;
+    overlay.addEventListener('click', startByGesture);
+    window.addEventListener('keydown', startByGesture);
+  }
+
+  function hideOverlay() {
+    overlay.hidden = true;
+    overlay.removeEventListener('click', startByGesture);
+    window.removeEventListener('keydown', startByGesture);
+  }
+
+  function startByGesture(event) {
+    event.preventDefault();
+    start(true);
+  }
+
+  // A fresh canvas for every run, so nothing of the last run listens on it.
+  function freshCanvas() {
+    const old = document.getElementById('screen');
+    const canvas = old.cloneNode(false);
+    old.replaceWith(canvas);
+    return canvas;
+  }
+
+  async function start(byGesture) {
+    if (running) return;
+    running = true;
+    endStatus = null;
+    hideOverlay();
+    const ready = openAudio();
+    if (byGesture) {
+      // The sound's first frames should not be lost while the worklet loads.
+      await Promise.race([ready, new Promise((resolve) => setTimeout(resolve, 1000))]);
+    } else {
+      unmuteOnGesture();
+    }
+    frame = 0;
+    clockEnd = 0;
+    const canvas = freshCanvas();
+    canvas.focus();
+    createVornDemo({
+      canvas: canvas,
+      print: (line) => console.log(line),
+      printErr: (line) => console.error(line),
+      vornFrameHeld: frameHeld,
+      vornFrameSound: frameSound,
+      vornEnded: ended,
+      onAbort: (what) => {
+        running = false;
+        showOverlay('the intro stopped: ' + what + '. Click or press a key to start it again');
+      },
+    });
+  }
+
+  function ended(status) {
+    running = false;
+    endStatus = status;
+    if (audio !== null && audio.context !== null) audio.context.suspend();
+    showOverlay('the intro has ended. Click or press a key to start it again');
+  }
+
+  // ---- for tests: the frame count and a stop at a chosen frame ----
+  window.vorn = {
+    frame: () => frame,
+    // Stops the run when frame n has been presented (0: no stop); the frames
+    // up to it run without sound or waiting.
+    holdAt: (n) => { holdAt = n; },
+    held: () => running && holdAt !== 0 && frame === holdAt,
+    sounding: sounding,
+    endStatus: () => endStatus,
+  };
+
+  if (window.location.hash === '#autostart') {
+    start(false);
+  } else {
+    showOverlay('click or press a key to start');
+  }
+})();
