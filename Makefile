@@ -3,11 +3,15 @@ JOBS      ?= $(shell nproc)
 BUILD     ?= build
 ASAN      ?= build-asan
 FUZZBUILD ?= build-fuzz
+WEBBUILD  ?= build-web
+# emscripten's linker needs Debian's node modules (acorn); EM_CACHE would
+# point it away from Debian's frozen cache of system libraries.
+EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 # Seconds per fuzz target: a short smoke run in `make test`, as long as asked in `make fuzz`.
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench clean video
+.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve clean video
 
 all: build
 
@@ -41,6 +45,17 @@ test: unit asan-test fuzz-smoke
 fuzz: fuzz-build
 	@bash scripts/fuzz.sh $(FUZZBUILD) $(SECONDS)
 
+# The web version: build-web/site holds the whole site.
+web: setup
+	bash web/fetch-libmikmod.sh $(WEBBUILD)/libmikmod
+	$(EMENV) emcmake cmake -S web -B $(WEBBUILD) -DCMAKE_BUILD_TYPE=Release \
+	  -DMIKMOD_SOURCE=$(abspath $(WEBBUILD))/libmikmod/libmikmod-3.3.11.1 >/dev/null
+	$(EMENV) cmake --build $(WEBBUILD) -j $(JOBS)
+
+serve: web
+	@echo "serving $(WEBBUILD)/site at http://127.0.0.1:8000/ (Ctrl-C stops)"
+	cd $(WEBBUILD)/site && python3 -m http.server 8000 --bind 127.0.0.1
+
 # The intro for a person to watch (scripts/play.sh); SCALE=N scales the
 # window N times.  Its normal end, status 1, is no error here.
 run: SHELL := /bin/bash
@@ -62,4 +77,4 @@ bench: build
 	$(BUILD)/bench/vornbench
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(FUZZBUILD)
+	rm -rf $(BUILD) $(ASAN) $(FUZZBUILD) $(WEBBUILD)

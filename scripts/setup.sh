@@ -13,6 +13,7 @@ packages=(
   openmpt123 xmp sox
   libsdl1.2-compat pulseaudio pulseaudio-utils python3-numpy
   ffmpeg webp
+  emscripten dpkg-dev chromium python3
 )
 
 missing=()
