@@ -1,6 +1,7 @@
 #include "capture/encoder.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,9 +15,9 @@
 
 namespace {
 
-// A pipe may hold up to this much for the frames (the default 64 KiB
-// would take 64 switches for one 4 MiB frame).
-constexpr int frame_pipe_bytes = 1 << 20;
+// Both pipes may hold this much (the most Linux grants without privilege):
+// the default 64 KiB would take 64 switches for one 4 MiB frame.
+constexpr int pipe_bytes = 1 << 20;
 
 bool ends_with(const std::string& text, const char* tail) {
   const std::string end = tail;
@@ -80,6 +81,50 @@ std::vector<std::string> mkv_options() {
   _exit(127);
 }
 
+// Writes what the sound pipe takes now of the sound not yet sent; false
+// once ffmpeg has gone.
+bool send_backlog(Encoder* encoder) {
+  std::vector<char>& backlog = encoder->backlog;
+  if (encoder->backlog_sent < backlog.size()) {
+    const ssize_t written = write(encoder->sound, backlog.data() + encoder->backlog_sent,
+                                  backlog.size() - encoder->backlog_sent);
+    if (written < 0 && errno != EAGAIN && errno != EINTR) return false;
+    if (written > 0) encoder->backlog_sent += static_cast<size_t>(written);
+  }
+  if (encoder->backlog_sent == backlog.size()) {
+    backlog.clear();
+    encoder->backlog_sent = 0;
+  }
+  return true;
+}
+
+// Waits until a pipe takes something, the frame pipe for the *left bytes
+// at *next or the sound pipe for the backlog, and writes what it takes.
+// ffmpeg reads an input only when its stream is the furthest behind in the
+// file, and H.264 holds some 50 frames back before it writes the first:
+// meanwhile it wants frames and no sound, which waits in the backlog
+// instead of blocking the writer.  False once ffmpeg has gone or *stop is
+// set.
+bool pump(Encoder* encoder, const char** next, size_t* left) {
+  pollfd wanted[2];
+  nfds_t count = 0;
+  if (*left > 0) wanted[count++] = pollfd{encoder->frames, POLLOUT, 0};
+  const bool sound = encoder->backlog_sent < encoder->backlog.size();
+  if (sound) wanted[count++] = pollfd{encoder->sound, POLLOUT, 0};
+  if (count == 0) return true;
+  if (poll(wanted, count, -1) < 0) return errno == EINTR && *encoder->stop == 0;
+  if (*left > 0 && wanted[0].revents != 0) {
+    const ssize_t written = write(encoder->frames, *next, *left);
+    if (written < 0 && errno != EAGAIN && errno != EINTR) return false;
+    if (written > 0) {
+      *next += written;
+      *left -= static_cast<size_t>(written);
+    }
+  }
+  if (sound && wanted[count - 1].revents != 0 && !send_backlog(encoder)) return false;
+  return *encoder->stop == 0;
+}
+
 int exit_code(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
@@ -133,7 +178,7 @@ std::vector<std::string> encoder_command(const std::string& ffmpeg, CaptureForma
 
 bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
                    const volatile sig_atomic_t* stop) {
-  *encoder = Encoder{-1, -1, -1, stop};
+  *encoder = Encoder{-1, -1, -1, {}, 0, stop};
   int frames[2];
   int sound[2];
   if (pipe2(frames, O_CLOEXEC) != 0) return false;
@@ -142,7 +187,10 @@ bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
     close(frames[1]);
     return false;
   }
-  fcntl(frames[1], F_SETPIPE_SZ, frame_pipe_bytes);  // a smaller pipe only costs time
+  for (int fd : {frames[1], sound[1]}) {
+    fcntl(fd, F_SETPIPE_SZ, pipe_bytes);  // a smaller pipe only costs time
+    fcntl(fd, F_SETFL, O_NONBLOCK);       // both are fed through poll
+  }
   std::vector<char*> argv;
   for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
@@ -156,27 +204,30 @@ bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
     close(sound[1]);
     return false;
   }
-  *encoder = Encoder{pid, frames[1], sound[1], stop};
+  *encoder = Encoder{pid, frames[1], sound[1], {}, 0, stop};
   return true;
 }
 
-bool encoder_write(const Encoder* encoder, int fd, const void* bytes, size_t size) {
+bool encoder_send_frame(Encoder* encoder, const void* bytes, size_t size) {
   const char* next = static_cast<const char*>(bytes);
-  while (size > 0) {
-    if (*encoder->stop != 0) return false;
-    const ssize_t written = write(fd, next, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    next += written;
-    size -= static_cast<size_t>(written);
-  }
+  while (size > 0)
+    if (!pump(encoder, &next, &size)) return false;
   return true;
+}
+
+bool encoder_send_sound(Encoder* encoder, const void* bytes, size_t size) {
+  const char* from = static_cast<const char*>(bytes);
+  encoder->backlog.insert(encoder->backlog.end(), from, from + size);
+  return send_backlog(encoder);
 }
 
 int encoder_finish(Encoder* encoder) {
+  // The end of the frames first: ffmpeg may still want sound after them.
   close_pipe(&encoder->frames);
+  const char* none = nullptr;
+  size_t nothing = 0;
+  while (encoder->backlog_sent < encoder->backlog.size() && pump(encoder, &none, &nothing)) {
+  }
   close_pipe(&encoder->sound);
   if (encoder->pid < 0) return 1;
   // Polled, so that a signal during ffmpeg's last seconds is seen at once.

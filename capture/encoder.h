@@ -30,6 +30,8 @@ struct Encoder {
   pid_t pid;   // the running ffmpeg, -1 when none
   int frames;  // write ends of the two pipes, -1 when closed
   int sound;
+  std::vector<char> backlog;  // sound not yet taken by its pipe
+  size_t backlog_sent;        // of which this much has been written
   const volatile sig_atomic_t* stop;  // non-zero: give up writing and waiting
 };
 
@@ -40,12 +42,15 @@ struct Encoder {
 // process could be made.
 bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
                    const volatile sig_atomic_t* stop);
-// Writes all size bytes to one of the pipes; false once ffmpeg has gone or
-// *stop is set.  A broken pipe must not kill the caller: SIGPIPE is to be
-// ignored.
-bool encoder_write(const Encoder* encoder, int fd, const void* bytes, size_t size);
-// Closes both pipes, so ffmpeg finishes the file, and waits for it; kills it
-// at once when *stop is set meanwhile.  The exit status: 0 for a complete
+// Sends one whole frame, and meanwhile whatever sound ffmpeg takes; false
+// once ffmpeg has gone or *stop is set.  A broken pipe must not kill the
+// caller: SIGPIPE is to be ignored.
+bool encoder_send_frame(Encoder* encoder, const void* bytes, size_t size);
+// Queues sound and sends what ffmpeg takes now; false once ffmpeg has gone.
+bool encoder_send_sound(Encoder* encoder, const void* bytes, size_t size);
+// Ends the frames, sends the rest of the sound and ends it, so ffmpeg
+// finishes the file, and waits for it; kills it at once when *stop is set
+// meanwhile.  The exit status: 0 for a complete
 // file, 128 + n after signal n.
 int encoder_finish(Encoder* encoder);
 // Kills ffmpeg by its process id and waits for it; for a failed capture.

@@ -156,12 +156,12 @@ bool feed_frame(void* context, const uint32_t* pixels, int32_t width, int32_t he
   const Feed& feed = *static_cast<Feed*>(context);
   if (width != feed.width || height != feed.height) return false;
   const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(uint32_t);
-  return encoder_write(feed.encoder, feed.encoder->frames, pixels, bytes);
+  return encoder_send_frame(feed.encoder, pixels, bytes);
 }
 
 bool feed_sound(void* context, const int16_t* values) {
   const Feed& feed = *static_cast<Feed*>(context);
-  if (!encoder_write(feed.encoder, feed.encoder->sound, values, frame_audio_values * sizeof(int16_t)))
+  if (!encoder_send_sound(feed.encoder, values, frame_audio_values * sizeof(int16_t)) || stop_signal != 0)
     return false;
   progress_frame(feed.progress);
   return true;
@@ -195,7 +195,7 @@ int record(const Options& options, CaptureFormat format, const std::string& ffmp
   if (stop_signal != 0) {
     unlink(partial.c_str());
     if (progress.terminal) std::fputc('\n', stderr);
-    complain(0, std::string("interrupted by ") + strsignal(stop_signal) + "; " + options.output + " was not written");
+    complain(0, std::string("interrupted by SIG") + sigabbrev_np(stop_signal) + "; " + options.output + " was not written");
     return 128 + stop_signal;
   }
   if (!result.driver || result.status != 1 || !result.whole || encoded != 0) {

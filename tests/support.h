@@ -1,16 +1,24 @@
 // Helpers shared by the unit tests: owning handles for the records the
 // modules hand out, standard output captured around a call, filled images,
 // shared settings put back at the end of a scope, keys pushed into SDL's
-// queue and the driver's screen under the dummy video driver.
+// queue, the driver's screen under the dummy video driver, and a child
+// process running in a copy of the data folder.
 #pragma once
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -90,3 +98,51 @@ inline void close_dummy_screen() {
   screen_keys_destroy(&key_cell);
   screen_destroy(&screen);
 }
+
+// Runs body in a child process inside a copy of the data folder without
+// the files in `left_out`.  libmikmod builds its driver and loader lists
+// once per process (a second demo_init hangs in the registration), so
+// every whole run of the driver needs a process of its own.  The child exits
+// through exit(), so in the sanitizer build the leak checker's verdict is
+// part of its exit status: 0 when its checks all passed and it ended
+// cleanly, 1 for a failed check, the sanitizer's code for a leak or an
+// error; 128 + n for signal n.
+template <typename Body>
+int in_data_copy(const std::vector<std::string>& left_out, Body body) {
+  namespace fs = std::filesystem;
+  char pattern[] = "/tmp/vorn-data-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return -1;
+  const fs::path dir = pattern;
+  for (const auto& entry : fs::directory_iterator(fs::path(VORN_SOURCE_DIR) / "data")) {
+    const std::string name = entry.path().filename().string();
+    bool skip = false;
+    for (const std::string& out : left_out) skip = skip || name == out;
+    if (!skip) fs::copy_file(entry.path(), dir / name);
+  }
+  fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    alarm(1800);  // a hung part ends the child instead of the whole run
+    // The scroll text's echo and the child's own failure messages go to a
+    // file, shown only when the child fails.
+    if (chdir(dir.c_str()) != 0 || freopen("stdout.txt", "w", stdout) == nullptr) _exit(100);
+    body();
+    fflush(nullptr);
+    exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  int result = -1;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid)
+    result = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+  if (result != 0) {
+    std::ifstream out(dir / "stdout.txt");
+    std::cout << "---- the child's standard output:\n" << std::string(std::istreambuf_iterator<char>(out), {})
+              << "\n----" << std::endl;
+  }
+  fs::remove_all(dir);
+  return result;
+}
+
+inline constexpr char child_codes[] =
+    "1: a failed check in the child (shown above) or, in the sanitizer build, a leak; "
+    "other codes: a sanitizer report or a crash";

@@ -4,9 +4,8 @@
 // sequence to the next.  The music start registers libmikmod's driver and
 // loader lists, which can be done once per process only (a second
 // demo_init hangs in the registration), so every case runs its demo_init ..
-// demo_shutdown in a child process of its own, inside a fresh copy of the
-// data folder.  The child exits through exit(), so in the
-// sanitizer build the leak checker's verdict is part of its exit status.
+// demo_shutdown in a child process of its own (in_data_copy), inside a
+// fresh copy of the data folder.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -28,53 +27,9 @@
 #include "fx/plasma.h"
 #include "fx/rolls.h"
 #include "fx/zoom.h"
-
-namespace fs = std::filesystem;
+#include "tests/support.h"
 
 namespace {
-
-// Runs body in a child process inside a copy of the data folder without
-// the files in `left_out`.  The child's exit status: 0 when its checks all
-// passed and it ended cleanly, 1 for a failed check, the sanitizer's code
-// for a leak or an error; 128 + n for signal n.
-template <typename Body>
-int in_data_copy(const std::vector<std::string>& left_out, Body body) {
-  char pattern[] = "/tmp/vorn-sequence-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return -1;
-  const fs::path dir = pattern;
-  for (const auto& entry : fs::directory_iterator(fs::path(VORN_SOURCE_DIR) / "data")) {
-    const std::string name = entry.path().filename().string();
-    bool skip = false;
-    for (const std::string& out : left_out) skip = skip || name == out;
-    if (!skip) fs::copy_file(entry.path(), dir / name);
-  }
-  fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    alarm(1800);  // a hung part ends the child instead of the whole run
-    // The scroll text's echo and the child's own failure messages go to a
-    // file, shown only when the child fails.
-    if (chdir(dir.c_str()) != 0 || freopen("stdout.txt", "w", stdout) == nullptr) _exit(100);
-    body();
-    fflush(nullptr);
-    exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  int result = -1;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid)
-    result = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-  if (result != 0) {
-    std::ifstream out(dir / "stdout.txt");
-    std::cout << "---- the child's standard output:\n" << std::string(std::istreambuf_iterator<char>(out), {})
-              << "\n----" << std::endl;
-  }
-  fs::remove_all(dir);
-  return result;
-}
-
-constexpr char child_codes[] =
-    "1: a failed check in the child (shown above) or, in the sanitizer build, a leak; "
-    "other codes: a sanitizer report or a crash";
 
 // What the screen observer sees: presentations counted since the last
 // reset, the zoom logo of each, and a SPACE pressed and released at chosen

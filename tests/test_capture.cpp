@@ -1,0 +1,440 @@
+// vorncapture as a user runs it, judged by tools that share none of its
+// code: ffprobe reads the file's streams, ffmpeg decodes its frames and
+// sound, a run of the driver with an observer of its own (in a child
+// process) gives the frames the program presents, and xmrender (libmikmod's
+// WAV disk writer) gives the music.  The run mixes 1024 samples after each
+// frame as a desktop plays them: the player's random waveforms and the star
+// field draw from the same rand(), so the stars depend on that pace.
+// Every program started here runs with a time limit and a limit on the size
+// of the files it writes, and is stopped by its process id.
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <mikmod.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "demo/demo.h"
+#include "demo/frame_audio.h"
+#include "tests/support.h"
+#include "video/screen.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string capture_program = VORN_BINARY_DIR "/capture/vorncapture";
+const std::string render_program = VORN_BINARY_DIR "/tools/xmrender";
+const fs::path data_dir = fs::path(VORN_SOURCE_DIR) / "data";
+
+constexpr rlim_t file_limit = 256u << 20;  // bytes any file written here may reach
+constexpr int32_t side = 256;
+constexpr size_t frame_bytes = size_t{side} * side * 3;  // rgb24
+constexpr size_t sound_bytes_per_frame = 1024 * 2 * 2;  // 1024 stereo 16-bit samples
+
+// A scratch folder, removed at the end.
+struct Scratch {
+  fs::path dir;
+  Scratch() {
+    char pattern[] = "/tmp/vorn-capture-XXXXXX";
+    if (mkdtemp(pattern) != nullptr) dir = pattern;
+  }
+  ~Scratch() {
+    if (!dir.empty()) fs::remove_all(dir);
+  }
+};
+
+std::string text_of(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A program started by a test; stopped by its process id (SIGKILL) when
+// the object goes, also after a failed check.
+struct Started {
+  pid_t pid = -1;
+  Started() = default;
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+  ~Started() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+struct Command {
+  explicit Command(std::vector<std::string> words) : argv(std::move(words)) {}
+  std::vector<std::string> argv;
+  fs::path cwd = ".";
+  fs::path out = "/dev/null";
+  fs::path err = "/dev/null";
+  std::string path_variable;  // PATH for the program when not empty
+  bool own_group = false;     // a process group of its own, as a terminal gives a job
+};
+
+void start(const Command& command, Started* started) {
+  std::vector<char*> argv;
+  for (const std::string& word : command.argv) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (command.own_group) setpgid(0, 0);
+    const rlimit limit{file_limit, file_limit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(command.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(command.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
+        chdir(command.cwd.c_str()) != 0)
+      _exit(126);
+    if (!command.path_variable.empty()) setenv("PATH", command.path_variable.c_str(), 1);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  started->pid = pid;
+}
+
+// Waits at most `seconds` for the program: its exit code, 128 + n after
+// signal n, or -1 when it had to be stopped.
+int finish(Started* started, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  int status = 0;
+  while (waitpid(started->pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) return -1;  // the destructor kills it
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  started->pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+int run(const Command& command, double seconds) {
+  Started started;
+  start(command, &started);
+  return finish(&started, seconds);
+}
+
+// The program found on the test's PATH, or "" (the way a shell finds it).
+std::string on_path(const std::string& name) {
+  std::istringstream dirs(getenv("PATH") != nullptr ? getenv("PATH") : "/usr/bin:/bin");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
+  }
+  return "";
+}
+
+// One map of key=value per stream, as ffprobe's compact form prints them.
+std::vector<std::map<std::string, std::string>> probe_streams(const fs::path& file, const fs::path& dir) {
+  Command probe{{on_path("ffprobe"), "-v", "error", "-count_frames", "-show_entries",
+                 "stream=codec_type,codec_name,width,height,pix_fmt,r_frame_rate,avg_frame_rate,nb_read_frames,"
+                 "sample_rate,channels",
+                 "-of", "compact=p=0", file.string()}};
+  probe.out = dir / "probe.txt";
+  probe.err = dir / "probe.err";
+  std::vector<std::map<std::string, std::string>> streams;
+  if (run(probe, 120) != 0) {
+    ADD_FAILURE() << "ffprobe failed: " << text_of(probe.err);
+    return streams;
+  }
+  for (const std::string& line : lines_of(text_of(probe.out))) {
+    std::map<std::string, std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, '|');) {
+      const size_t eq = field.find('=');
+      if (eq != std::string::npos) fields[field.substr(0, eq)] = field.substr(eq + 1);
+    }
+    streams.push_back(fields);
+  }
+  return streams;
+}
+
+// FNV-1a over the frame's bytes in ffmpeg's rgb24 order.
+uint64_t rgb_hash(const uint8_t* rgb, size_t bytes) {
+  uint64_t hash = 14695981039346656037ull;
+  for (size_t i = 0; i < bytes; ++i) hash = (hash ^ rgb[i]) * 1099511628211ull;
+  return hash;
+}
+
+std::vector<uint8_t> rgb_of(const Image* image) {
+  std::vector<uint8_t> rgb;
+  for (size_t i = 0; i < size_t{side} * side; ++i) {
+    const uint32_t p = image->pixels[i];
+    rgb.insert(rgb.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)});
+  }
+  return rgb;
+}
+
+// ---- the reference: the driver's own run, watched at the screen ---------------
+
+constexpr int32_t quit_frame = 300;  // the second logo's zoom, frame 49
+
+struct Watch {
+  int64_t frames = 0;
+  std::FILE* hashes = nullptr;
+  fs::path dir;
+  std::vector<int64_t> keep;  // frames written whole as ref-N.rgb
+  std::vector<int16_t> sound = std::vector<int16_t>(frame_audio_values);
+};
+Watch watch;
+
+void watch_frame(void*, const Image* image) {
+  ++watch.frames;
+  if (watch.frames == quit_frame) push_key(SDL_KEYDOWN, SDLK_ESCAPE);
+  frame_audio_mix(watch.sound.data());
+  ASSERT_EQ(image->width, side);
+  ASSERT_EQ(image->height, side);
+  const std::vector<uint8_t> rgb = rgb_of(image);
+  std::fprintf(watch.hashes, "%016llx\n", static_cast<unsigned long long>(rgb_hash(rgb.data(), rgb.size())));
+  for (int64_t kept : watch.keep) {
+    if (kept != watch.frames) continue;
+    std::ofstream((watch.dir / ("ref-" + std::to_string(kept) + ".rgb")).string(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+  }
+}
+
+// The hash of every frame the program presents when ESC is pressed in
+// quit_frame, and the frames in keep whole; from a child process.
+std::vector<std::string> reference_run(const fs::path& dir, const std::vector<int64_t>& keep) {
+  const int status = in_data_copy({}, [&] {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ASSERT_EQ(frame_audio_select(), 0);
+    watch.hashes = std::fopen((dir / "reference.txt").c_str(), "w");
+    ASSERT_NE(watch.hashes, nullptr);
+    watch.dir = dir;
+    watch.keep = keep;
+    screen_set_observer(watch_frame, nullptr);
+    EXPECT_EQ(demo_run(), 1);
+    std::fclose(watch.hashes);
+  });
+  EXPECT_EQ(status, 0) << child_codes;
+  return lines_of(text_of(dir / "reference.txt"));
+}
+
+// The 16-bit samples of a WAV file's data chunk, as bytes.
+std::string wav_data(const std::string& wav) {
+  size_t at = 12;  // after "RIFF" size "WAVE"
+  while (at + 8 <= wav.size()) {
+    uint32_t size = 0;
+    for (int i = 3; i >= 0; --i) size = size << 8 | static_cast<uint8_t>(wav[at + 4 + static_cast<size_t>(i)]);
+    if (wav.compare(at, 4, "data") == 0) return wav.substr(at + 8, size);
+    at += 8 + size + (size & 1u);
+  }
+  return "";
+}
+
+TEST(CaptureFile, LosslessRunHoldsEveryPresentedFrameAndTheMusicInStep) {
+  Scratch scratch;
+  ASSERT_FALSE(scratch.dir.empty());
+  const fs::path& dir = scratch.dir;
+  ASSERT_NE(on_path("ffmpeg"), "") << "ffmpeg is not installed";
+  ASSERT_NE(on_path("ffprobe"), "") << "ffprobe is not installed";
+
+  // With every data file, ESC in the second zoom's frame 49: the third and
+  // fourth zooms draw one frame each (301, 302), then 256 fade frames.
+  const int64_t expected = quit_frame + 2 + demo_fade_steps;
+  const int64_t last = expected, first_fade = quit_frame + 3;
+  const std::vector<int64_t> keep = {1, 150, 251, 252, quit_frame, quit_frame + 2, first_fade, last};
+  const std::vector<std::string> reference = reference_run(dir, keep);
+  ASSERT_EQ(static_cast<int64_t>(reference.size()), expected);
+
+  Command capture{{capture_program, "--frames", std::to_string(quit_frame), "--scale", "1",
+                   (dir / "capture.mkv").string()}};
+  capture.cwd = data_dir;
+  capture.out = dir / "capture.out";
+  capture.err = dir / "capture.err";
+  ASSERT_EQ(run(capture, 600), 0) << text_of(capture.err);
+  const std::vector<std::string> said = lines_of(text_of(capture.err));
+  ASSERT_FALSE(said.empty());
+  EXPECT_EQ(said.back().rfind("vorncapture: wrote ", 0), 0u) << said.back();
+
+  // The streams as ffprobe reads them.
+  const auto streams = probe_streams(dir / "capture.mkv", dir);
+  ASSERT_EQ(streams.size(), 2u);
+  const int rate_gcd = std::gcd(44100, 1024);
+  const std::string rate = std::to_string(44100 / rate_gcd) + "/" + std::to_string(1024 / rate_gcd);
+  auto video = streams[0], audio = streams[1];
+  if (video["codec_type"] != "video") std::swap(video, audio);
+  EXPECT_EQ(video["codec_type"], "video");
+  EXPECT_EQ(video["codec_name"], "ffv1");
+  EXPECT_EQ(video["width"], "256");
+  EXPECT_EQ(video["height"], "256");
+  EXPECT_EQ(video["r_frame_rate"], rate);
+  EXPECT_EQ(video["avg_frame_rate"], rate);
+  EXPECT_EQ(video["nb_read_frames"], std::to_string(expected));
+  EXPECT_EQ(audio["codec_type"], "audio");
+  EXPECT_EQ(audio["codec_name"], "flac");
+  EXPECT_EQ(audio["sample_rate"], "44100");
+  EXPECT_EQ(audio["channels"], "2");
+
+  // Every decoded frame against the one the screen presented.
+  Command decode{{on_path("ffmpeg"), "-v", "error", "-i", (dir / "capture.mkv").string(), "-map", "0:v", "-f",
+                  "rawvideo", "-pix_fmt", "rgb24", (dir / "frames.rgb").string(), "-map", "0:a", "-f", "s16le",
+                  (dir / "sound.raw").string()}};
+  decode.err = dir / "decode.err";
+  ASSERT_EQ(run(decode, 300), 0) << text_of(decode.err);
+  const std::string frames = text_of(dir / "frames.rgb");
+  ASSERT_EQ(frames.size(), static_cast<size_t>(expected) * frame_bytes);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(frames.data());
+  int64_t differing = 0, first_differing = 0;
+  for (int64_t n = 1; n <= expected; ++n) {
+    char hash[17];
+    std::snprintf(hash, sizeof hash, "%016llx",
+                  static_cast<unsigned long long>(rgb_hash(bytes + static_cast<size_t>(n - 1) * frame_bytes, frame_bytes)));
+    if (reference[static_cast<size_t>(n - 1)] != hash && differing++ == 0) first_differing = n;
+  }
+  EXPECT_EQ(differing, 0) << "frames differ from the presented ones, the first is frame " << first_differing;
+  for (int64_t n : keep) {
+    const std::string presented = text_of(dir / ("ref-" + std::to_string(n) + ".rgb"));
+    ASSERT_EQ(presented.size(), frame_bytes) << "frame " << n;
+    EXPECT_TRUE(frames.compare(static_cast<size_t>(n - 1) * frame_bytes, frame_bytes, presented) == 0)
+        << "frame " << n;
+  }
+  const std::string black(frame_bytes, '\0');
+  EXPECT_TRUE(frames.compare(static_cast<size_t>(last - 1) * frame_bytes, frame_bytes, black) == 0)
+      << "the fade's last frame is not black";
+  EXPECT_FALSE(frames.compare(static_cast<size_t>(first_fade - 1) * frame_bytes, frame_bytes, black) == 0)
+      << "the fade starts from a black frame";
+
+  // The sound: libmikmod's own render of the module up to the quit, then
+  // silence through the fade; 1024 samples for every frame.
+  Command render{{render_program, (data_dir / "duSkal-20080501.xm").string(), (dir / "module.wav").string(), "4"}};
+  render.err = dir / "render.err";
+  ASSERT_EQ(run(render, 300), 0) << text_of(render.err);
+  const std::string music = wav_data(text_of(dir / "module.wav"));
+  const std::string sound = text_of(dir / "sound.raw");
+  ASSERT_EQ(sound.size(), static_cast<size_t>(expected) * sound_bytes_per_frame);
+  const size_t played = static_cast<size_t>(expected - demo_fade_steps) * sound_bytes_per_frame;
+  ASSERT_GE(music.size(), played);
+  EXPECT_NE(music.substr(0, played), std::string(played, '\0')) << "the module's render is silent";
+  size_t first_difference = 0;
+  while (first_difference < played && sound[first_difference] == music[first_difference]) ++first_difference;
+  EXPECT_EQ(first_difference, played) << "the sound departs from libmikmod's render at sample "
+                                      << first_difference / 4 << " (frame " << first_difference / sound_bytes_per_frame + 1
+                                      << ")";
+  EXPECT_EQ(sound.substr(played), std::string(sound.size() - played, '\0')) << "the fade is not silent";
+}
+
+// A folder's entries, names only.
+std::vector<std::string> entries(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  return names;
+}
+
+TEST(CaptureFile, BadInputsGiveOneLineAndLeaveNoFile) {
+  Scratch scratch;
+  ASSERT_FALSE(scratch.dir.empty());
+  const fs::path out = scratch.dir / "out";
+  const fs::path no_tools = scratch.dir / "bin";
+  fs::create_directories(out);
+  fs::create_directories(no_tools);
+  struct Case {
+    std::vector<std::string> args;
+    std::string path_variable;
+    std::string names;  // a word the line must hold
+  };
+  const std::string mkv = (out / "capture.mkv").string();
+  const std::vector<Case> cases = {
+      {{mkv}, no_tools.string(), "ffmpeg"},
+      {{(out / "missing" / "capture.mkv").string()}, "", "missing"},
+      {{"/sys/vorn-capture-test.mkv"}, "", "/sys"},  // refused even to root
+      {{(out / "capture.avi").string()}, "", "capture.avi"},
+      {{"--scale", "0", mkv}, "", "--scale"},
+      {{"--scale", "9", mkv}, "", "--scale"},
+      {{"--frames", "0", mkv}, "", "--frames"},
+      {{"--frames", "12x", mkv}, "", "--frames"},
+  };
+  for (const Case& c : cases) {
+    std::string shown;
+    for (const std::string& arg : c.args) shown += " " + arg;
+    SCOPED_TRACE("vorncapture" + shown + (c.path_variable.empty() ? "" : " with PATH=" + c.path_variable));
+    Command capture{{capture_program}};
+    capture.argv.insert(capture.argv.end(), c.args.begin(), c.args.end());
+    capture.cwd = data_dir;
+    capture.out = scratch.dir / "said.out";
+    capture.err = scratch.dir / "said.err";
+    capture.path_variable = c.path_variable;
+    const int status = run(capture, 60);
+    EXPECT_GT(status, 0);
+    EXPECT_LT(status, 126);  // its own refusal, not a crash or a signal
+    const std::vector<std::string> lines = lines_of(text_of(capture.err));
+    ASSERT_EQ(lines.size(), 1u) << text_of(capture.err);
+    EXPECT_EQ(lines[0].rfind("vorncapture: ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(c.names), std::string::npos) << lines[0];
+    EXPECT_EQ(text_of(capture.out), "");
+    EXPECT_EQ(entries(out), std::vector<std::string>{}) << "a file was left behind";
+  }
+}
+
+// Processes whose command line mentions text.
+std::vector<std::string> processes_naming(const std::string& text) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string command = text_of(entry.path() / "cmdline");
+    std::replace(command.begin(), command.end(), '\0', ' ');
+    if (command.find(text) != std::string::npos) found.push_back(pid + ": " + command);
+  }
+  return found;
+}
+
+TEST(CaptureFile, CtrlCEndsTheCaptureAndLeavesNoFile) {
+  Scratch scratch;
+  ASSERT_FALSE(scratch.dir.empty());
+  const fs::path out = scratch.dir / "out";
+  fs::create_directories(out);
+  // A terminal's Ctrl-C goes to the whole foreground job: the capture runs
+  // in a process group of its own and the group is signalled.
+  Command capture{{capture_program, "--scale", "1", (out / "capture.mkv").string()}};
+  capture.cwd = data_dir;
+  capture.err = scratch.dir / "capture.err";
+  capture.own_group = true;
+  Started started;
+  start(capture, &started);
+  // Plain progress lines, the first after a tenth of the pass.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
+  while (text_of(capture.err).find("frames (") == std::string::npos) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no progress: " << text_of(capture.err);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_FALSE(entries(out).empty()) << "the capture writes nothing while it runs";
+  ASSERT_EQ(kill(-started.pid, SIGINT), 0);
+  const int status = finish(&started, 60);
+  EXPECT_EQ(status, 128 + SIGINT) << text_of(capture.err);
+  const std::vector<std::string> lines = lines_of(text_of(capture.err));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("interrupted"), std::string::npos) << lines.back();
+  EXPECT_EQ(entries(out), std::vector<std::string>{}) << "a file was left behind";
+  EXPECT_EQ(processes_naming(out.string()), std::vector<std::string>{}) << "the encoder still runs";
+}
+
+}  // namespace
