@@ -11,7 +11,7 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve clean video
+.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video
 
 all: build
 
@@ -40,7 +40,12 @@ asan-test: asan
 fuzz-smoke: fuzz-build
 	@bash scripts/fuzz.sh $(FUZZBUILD) $(FUZZ_SMOKE)
 
-test: unit asan-test fuzz-smoke
+test: unit asan-test fuzz-smoke web-test
+
+# The web version in headless Chromium, compared with the Linux build.  It
+# runs once: nothing in the browser is built with the sanitizers.
+web-test: build web
+	python3 tests/web_page.py $(WEBBUILD)/site $(BUILD)
 
 fuzz: fuzz-build
 	@bash scripts/fuzz.sh $(FUZZBUILD) $(SECONDS)

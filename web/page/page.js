@@ -31,6 +31,11 @@
   let audio = null;  // {context, node, ready}
 
   function openAudio() {
+    if (audio === null && typeof AudioWorkletNode === 'undefined') {
+      // Browsers give audio worklets only to pages from https or localhost.
+      console.warn('no sound: the page needs to come from https (or localhost) for its audio');
+      audio = {context: null, node: null, ready: Promise.resolve()};
+    }
     if (audio === null) {
       try {
         const context = new AudioContext({sampleRate: sampleRate, latencyHint: 'interactive'});
