@@ -23,7 +23,8 @@ source "$VORN_SOURCE_DIR/scripts/xvfb-session.sh"
 start_xvfb "$out/xvfb.log" 1920x1080x24
 sdl12_compat_dir >/dev/null || fail "sdl12-compat is not installed (bash scripts/setup.sh installs it)"
 unset SDL12COMPAT_WINDOW_SCALING SDL12COMPAT_SYNC_TO_VBLANK SDL12COMPAT_SCALE_METHOD
-export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"  # SDL 2 keeps memory to the end
+# The leak checker cannot work in a process that gdb has attached to.
+export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
 
 gone() { ! kill -0 "$intro_pid" 2>/dev/null; }
 
