@@ -3,10 +3,8 @@
 #include <SDL.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
-#include "core/pixel_spans.h"
 #include "demo/demo.h"
 #include "demo/frame_audio.h"
 #include "fx/plasma.h"
@@ -22,7 +20,7 @@ struct Recording {
   const CaptureSink* sink = nullptr;
   int64_t frames = 0;
   bool feeding = true;
-  std::vector<uint32_t> enlarged;
+  std::vector<uint32_t> lines;
   std::vector<int16_t> sound = std::vector<int16_t>(frame_audio_values);
 };
 
@@ -45,16 +43,23 @@ void record_frame(void* context, const Image* image) {
   if (recording.frames == recording.quit_frame) press_escape();
   if (!recording.feeding) return;
   const int32_t scale = recording.scale;
-  const int32_t width = image->width * scale;
-  const int32_t height = image->height * scale;
-  recording.enlarged.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-  capture_enlarge(image->pixels, image->width, image->height, scale, recording.enlarged.data());
+  recording.lines.resize(static_cast<size_t>(image->width) * static_cast<size_t>(scale) *
+                         static_cast<size_t>(image->height));
+  capture_widen(image->pixels, image->width, image->height, scale, recording.lines.data());
   frame_audio_mix(recording.sound.data());
   const CaptureSink& sink = *recording.sink;
-  recording.feeding = sink.frame(sink.context, recording.enlarged.data(), width, height) &&
-                      sink.sound(sink.context, recording.sound.data());
+  const CaptureFrame frame{recording.lines.data(), image->width * scale, image->height * scale, scale};
+  recording.feeding = sink.frame(sink.context, frame) && sink.sound(sink.context, recording.sound.data());
   if (!recording.feeding) press_escape();
 }
+
+// Each pixel scale times: a fixed count becomes straight-line vector code.
+template <int32_t scale>
+void widen_by(const uint32_t* __restrict from, size_t count, uint32_t* __restrict to) {
+  for (size_t i = 0; i < count; ++i)
+    for (int32_t k = 0; k < scale; ++k) to[i * scale + static_cast<size_t>(k)] = from[i];
+}
+using Widen = void (*)(const uint32_t*, size_t, uint32_t*);
 
 }  // namespace
 
@@ -83,14 +88,10 @@ int64_t capture_expected_frames(int32_t quit_frame) {
   return int64_t{quit_frame} + zooms_left + demo_fade_steps;
 }
 
-void capture_enlarge(const uint32_t* pixels, int32_t width, int32_t height, int32_t scale, uint32_t* out) {
-  const size_t row = static_cast<size_t>(width) * static_cast<size_t>(scale);
-  std::vector<int32_t> columns(row);
-  for (size_t x = 0; x < row; ++x) columns[x] = static_cast<int32_t>(x / static_cast<size_t>(scale));
-  for (int32_t y = 0; y < height; ++y) {
-    uint32_t* first = out + static_cast<size_t>(y) * static_cast<size_t>(scale) * row;
-    span_gather(first, pixels + static_cast<size_t>(y) * static_cast<size_t>(width), static_cast<size_t>(width),
-                columns.data(), row);
-    for (int32_t copy = 1; copy < scale; ++copy) std::memcpy(first + static_cast<size_t>(copy) * row, first, row * 4);
-  }
+void capture_widen(const uint32_t* pixels, int32_t width, int32_t height, int32_t scale, uint32_t* lines) {
+  static constexpr Widen widen[] = {widen_by<1>, widen_by<2>, widen_by<3>, widen_by<4>,
+                                    widen_by<5>, widen_by<6>, widen_by<7>, widen_by<8>};
+  if (scale < 1 || scale > capture_max_scale) return;
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  widen[scale - 1](pixels, count, lines);  // the rows lie one after another on both sides
 }

@@ -12,14 +12,22 @@ inline constexpr int32_t capture_max_frames = 1000000;   // about 6.5 hours
 inline constexpr int32_t capture_default_scale = 4;
 inline constexpr int32_t capture_max_scale = 8;
 
+// A presented frame, enlarged: width x height pixels 0x00RRGGBB, rows top
+// to bottom, made of height / scale lines that are each already widened
+// and stand for scale rows in a row (so the rows are never copied).
+struct CaptureFrame {
+  const uint32_t* lines;  // one after another, width pixels each
+  int32_t width;
+  int32_t height;
+  int32_t scale;
+};
+
 // Where the recording goes.  Either call returns false when the sink takes
 // nothing more; the recording then asks the program to quit and hands on
 // nothing further.
 struct CaptureSink {
   void* context;
-  // One presented frame, enlarged: width x height pixels 0x00RRGGBB, rows
-  // top to bottom.
-  bool (*frame)(void* context, const uint32_t* pixels, int32_t width, int32_t height);
+  bool (*frame)(void* context, const CaptureFrame& frame);
   // The sound after it: frame_audio_values interleaved 16-bit values.
   bool (*sound)(void* context, const int16_t* values);
 };
@@ -41,6 +49,7 @@ CaptureResult capture_run(int32_t quit_frame, int32_t scale, const CaptureSink& 
 // when the quit falls into the zoom part, and the fade.
 int64_t capture_expected_frames(int32_t quit_frame);
 
-// Enlarges a width x height picture by a whole factor, nearest neighbour,
-// into out (width * scale x height * scale pixels).
-void capture_enlarge(const uint32_t* pixels, int32_t width, int32_t height, int32_t scale, uint32_t* out);
+// Widens each row of a width x height picture scale times, nearest
+// neighbour, into lines (width * scale * height pixels): the lines of the
+// picture enlarged by scale.
+void capture_widen(const uint32_t* pixels, int32_t width, int32_t height, int32_t scale, uint32_t* lines);

@@ -4,10 +4,13 @@
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 
@@ -98,28 +101,46 @@ bool send_backlog(Encoder* encoder) {
   return true;
 }
 
-// Waits until a pipe takes something, the frame pipe for the *left bytes
-// at *next or the sound pipe for the backlog, and writes what it takes.
-// ffmpeg reads an input only when its stream is the furthest behind in the
-// file, and H.264 holds some 50 frames back before it writes the first:
+// The part of a frame not yet written: iovecs from next on.
+struct Pending {
+  iovec* parts;
+  size_t count;
+  size_t next;
+};
+
+// Moves the pending part on by `written` bytes.
+void advance(Pending* pending, size_t written) {
+  while (written > 0 && pending->next < pending->count) {
+    iovec& part = pending->parts[pending->next];
+    const size_t taken = std::min(written, part.iov_len);
+    part.iov_base = static_cast<char*>(part.iov_base) + taken;
+    part.iov_len -= taken;
+    written -= taken;
+    if (part.iov_len == 0) ++pending->next;
+  }
+}
+
+// Waits until a pipe takes something, the frame pipe for the pending frame
+// or the sound pipe for the backlog, and writes what it takes.  ffmpeg
+// reads an input only when its stream is the furthest behind in the file,
+// and H.264 holds some 50 frames back before it writes the first:
 // meanwhile it wants frames and no sound, which waits in the backlog
 // instead of blocking the writer.  False once ffmpeg has gone or *stop is
 // set.
-bool pump(Encoder* encoder, const char** next, size_t* left) {
+bool pump(Encoder* encoder, Pending* frame) {
   pollfd wanted[2];
   nfds_t count = 0;
-  if (*left > 0) wanted[count++] = pollfd{encoder->frames, POLLOUT, 0};
+  const bool picture = frame->next < frame->count;
+  if (picture) wanted[count++] = pollfd{encoder->frames, POLLOUT, 0};
   const bool sound = encoder->backlog_sent < encoder->backlog.size();
   if (sound) wanted[count++] = pollfd{encoder->sound, POLLOUT, 0};
   if (count == 0) return true;
   if (poll(wanted, count, -1) < 0) return errno == EINTR && *encoder->stop == 0;
-  if (*left > 0 && wanted[0].revents != 0) {
-    const ssize_t written = write(encoder->frames, *next, *left);
+  if (picture && wanted[0].revents != 0) {
+    const size_t parts = std::min(frame->count - frame->next, static_cast<size_t>(IOV_MAX));
+    const ssize_t written = writev(encoder->frames, frame->parts + frame->next, static_cast<int>(parts));
     if (written < 0 && errno != EAGAIN && errno != EINTR) return false;
-    if (written > 0) {
-      *next += written;
-      *left -= static_cast<size_t>(written);
-    }
+    if (written > 0) advance(frame, static_cast<size_t>(written));
   }
   if (sound && wanted[count - 1].revents != 0 && !send_backlog(encoder)) return false;
   return *encoder->stop == 0;
@@ -178,7 +199,7 @@ std::vector<std::string> encoder_command(const std::string& ffmpeg, CaptureForma
 
 bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
                    const volatile sig_atomic_t* stop) {
-  *encoder = Encoder{-1, -1, -1, {}, 0, stop};
+  *encoder = Encoder{-1, -1, -1, {}, 0, {}, stop};
   int frames[2];
   int sound[2];
   if (pipe2(frames, O_CLOEXEC) != 0) return false;
@@ -204,14 +225,20 @@ bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
     close(sound[1]);
     return false;
   }
-  *encoder = Encoder{pid, frames[1], sound[1], {}, 0, stop};
+  *encoder = Encoder{pid, frames[1], sound[1], {}, 0, {}, stop};
   return true;
 }
 
-bool encoder_send_frame(Encoder* encoder, const void* bytes, size_t size) {
-  const char* next = static_cast<const char*>(bytes);
-  while (size > 0)
-    if (!pump(encoder, &next, &size)) return false;
+bool encoder_send_lines(Encoder* encoder, const void* lines, size_t line_bytes, size_t count, size_t repeat) {
+  std::vector<iovec>& parts = encoder->parts;
+  parts.clear();
+  for (size_t line = 0; line < count; ++line) {
+    void* start = const_cast<char*>(static_cast<const char*>(lines) + line * line_bytes);
+    for (size_t copy = 0; copy < repeat; ++copy) parts.push_back(iovec{start, line_bytes});
+  }
+  Pending frame{parts.data(), parts.size(), 0};
+  while (frame.next < frame.count)
+    if (!pump(encoder, &frame)) return false;
   return true;
 }
 
@@ -224,9 +251,8 @@ bool encoder_send_sound(Encoder* encoder, const void* bytes, size_t size) {
 int encoder_finish(Encoder* encoder) {
   // The end of the frames first: ffmpeg may still want sound after them.
   close_pipe(&encoder->frames);
-  const char* none = nullptr;
-  size_t nothing = 0;
-  while (encoder->backlog_sent < encoder->backlog.size() && pump(encoder, &none, &nothing)) {
+  Pending nothing{nullptr, 0, 0};
+  while (encoder->backlog_sent < encoder->backlog.size() && pump(encoder, &nothing)) {
   }
   close_pipe(&encoder->sound);
   if (encoder->pid < 0) return 1;

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,7 @@ struct Encoder {
   int sound;
   std::vector<char> backlog;  // sound not yet taken by its pipe
   size_t backlog_sent;        // of which this much has been written
+  std::vector<iovec> parts;   // the frame being written, line by line
   const volatile sig_atomic_t* stop;  // non-zero: give up writing and waiting
 };
 
@@ -42,10 +44,11 @@ struct Encoder {
 // process could be made.
 bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
                    const volatile sig_atomic_t* stop);
-// Sends one whole frame, and meanwhile whatever sound ffmpeg takes; false
+// Sends one whole frame of count lines of line_bytes bytes, each line
+// repeat times in a row, and meanwhile whatever sound ffmpeg takes; false
 // once ffmpeg has gone or *stop is set.  A broken pipe must not kill the
 // caller: SIGPIPE is to be ignored.
-bool encoder_send_frame(Encoder* encoder, const void* bytes, size_t size);
+bool encoder_send_lines(Encoder* encoder, const void* lines, size_t line_bytes, size_t count, size_t repeat);
 // Queues sound and sends what ffmpeg takes now; false once ffmpeg has gone.
 bool encoder_send_sound(Encoder* encoder, const void* bytes, size_t size);
 // Ends the frames, sends the rest of the sound and ends it, so ffmpeg

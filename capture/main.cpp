@@ -152,11 +152,12 @@ struct Feed {
   int32_t height;
 };
 
-bool feed_frame(void* context, const uint32_t* pixels, int32_t width, int32_t height) {
+bool feed_frame(void* context, const CaptureFrame& frame) {
   const Feed& feed = *static_cast<Feed*>(context);
-  if (width != feed.width || height != feed.height) return false;
-  const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(uint32_t);
-  return encoder_send_frame(feed.encoder, pixels, bytes);
+  if (frame.width != feed.width || frame.height != feed.height) return false;
+  const size_t line_bytes = static_cast<size_t>(frame.width) * sizeof(uint32_t);
+  return encoder_send_lines(feed.encoder, frame.lines, line_bytes, static_cast<size_t>(frame.height / frame.scale),
+                            static_cast<size_t>(frame.scale));
 }
 
 bool feed_sound(void* context, const int16_t* values) {

@@ -24,6 +24,9 @@ Screen* the_screen = nullptr;
 SDL_Surface* video_surface = nullptr;
 Uint32 video_flags = 0;
 int double_buffered = 0;
+Uint8 cube[256];           // 3-3-2 colour cube -> palette index of a paletted surface
+bool cube_mapped = false;  // cube holds the current video mode's mapping
+bool cube_identity = false;
 KeyCell* the_cell = nullptr;
 ScreenObserver observer = nullptr;
 void* observer_context = nullptr;
@@ -112,11 +115,23 @@ uint8_t widen2(uint32_t level) {
 // a 3-3-2 colour cube mapped into the palette.  SDL 1.2.15's own 32-to-8-bit blit for a 3-3-2 palette (the
 // one SDL sets up) never advances along the source row, so it cannot be
 // used there.
+// The cube's entry of a pixel: its top 3 bits of red and green, 2 of blue.
+uint32_t cube_index(uint32_t p) {
+  return ((p >> 16) & 0xE0u) | ((p >> 11) & 0x1Cu) | ((p >> 6) & 0x03u);
+}
+
 bool paint_paletted(const Image* image) {
-  SDL_PixelFormat* format = video_surface->format;
-  Uint8 cube[256];
-  for (uint32_t q = 0; q < 256; ++q) {
-    cube[q] = static_cast<Uint8>(SDL_MapRGB(format, widen3(q >> 5), widen3((q >> 2) & 7u), widen2(q & 3u)));
+  // The cube is mapped once per video mode: SDL_MapRGB searches the whole
+  // palette for each entry.  Under SDL's own palette every entry maps to
+  // its own index, and the loop needs no table.
+  if (!cube_mapped) {
+    cube_identity = true;
+    for (uint32_t q = 0; q < 256; ++q) {
+      cube[q] = static_cast<Uint8>(
+          SDL_MapRGB(video_surface->format, widen3(q >> 5), widen3((q >> 2) & 7u), widen2(q & 3u)));
+      cube_identity = cube_identity && cube[q] == q;
+    }
+    cube_mapped = true;
   }
   if (SDL_LockSurface(video_surface) != 0) return false;
   const int32_t w = std::min(image->width, static_cast<int32_t>(video_surface->w));
@@ -124,9 +139,10 @@ bool paint_paletted(const Image* image) {
   for (int32_t y = 0; y < h; ++y) {
     const uint32_t* src = image->pixels + static_cast<size_t>(y) * static_cast<size_t>(image->width);
     Uint8* dst = static_cast<Uint8*>(video_surface->pixels) + static_cast<size_t>(y) * video_surface->pitch;
-    for (int32_t x = 0; x < w; ++x) {
-      const uint32_t p = src[x];
-      dst[x] = cube[((p >> 16) & 0xE0u) | ((p >> 11) & 0x1Cu) | ((p >> 6) & 0x03u)];
+    if (cube_identity) {
+      for (int32_t x = 0; x < w; ++x) dst[x] = static_cast<Uint8>(cube_index(src[x]));
+    } else {
+      for (int32_t x = 0; x < w; ++x) dst[x] = cube[cube_index(src[x])];
     }
   }
   SDL_UnlockSurface(video_surface);
@@ -232,6 +248,7 @@ void screen_set_mode(Screen* screen, int32_t width, int32_t height) {
   if (!is_the_screen(screen) || width < 0 || height < 0) return screen_error();
   if (video_surface != nullptr) SDL_FreeSurface(video_surface);  // ignored for the display surface
   video_surface = SDL_SetVideoMode(width, height, 0, video_flags);
+  cube_mapped = false;
   if (video_surface == nullptr) return screen_error();
   screen->depth = video_surface->format->BitsPerPixel;
   screen->width = width;

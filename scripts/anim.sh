@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The README's moving preview: about 12 seconds of the intro, four of each
+# part, as a looping animated WebP at 2x (512 x 512), cut from a lossless
+# capture of the real program.  Every other frame is kept (21.5 frames a
+# second) so the file stays well under 4 MB.  The same build makes the same
+# bytes: the intro is deterministic, FFV1 decodes exactly and libwebp,
+# single-threaded, encodes the same frames the same way.
+#   bash scripts/anim.sh BUILD OUTPUT.webp
+set -euo pipefail
+
+build=${1:?usage: anim.sh BUILD OUTPUT.webp}
+output=${2:?usage: anim.sh BUILD OUTPUT.webp}
+capture="$build/capture/vorncapture"
+[ -x "$capture" ] || { echo "anim.sh: $capture was not built" >&2; exit 1; }
+output_dir=$(cd "$(dirname "$output")" && pwd)
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Frames are counted from 0.  The zoom part is frames 0-1003 (four logos of
+# 251), the raster rolls 1004-2503, the plasma 2504-3253; each cut is 172
+# frames (4 s): the first logo growing, the bars once the scroll text has
+# crossed the screen, the plasma with its logo in mid-bounce.
+cuts=(70 1160 2580)
+length=172
+last=$((cuts[2] + length))
+(cd "$source_dir/data" && "$capture" --scale 2 --frames "$last" "$work/intro.mkv" >/dev/null)
+
+picked=""
+for start in "${cuts[@]}"; do
+  picked+="${picked:+ + }between(n\\,$start\\,$((start + length - 1)))"
+done
+# Kept frames get new timestamps: two frames of the intro each, 2048
+# samples at 44,100 Hz.
+ffmpeg -hide_banner -nostdin -loglevel error -i "$work/intro.mkv" -an \
+  -vf "select='($picked)*not(mod(n\\,2))',setpts=N*2048/44100/TB" \
+  -c:v libwebp_anim -lossless 0 -quality 75 -compression_level 6 -loop 0 \
+  -fflags +bitexact -y "$work/intro.webp"
+mv "$work/intro.webp" "$output_dir/$(basename "$output")"
+echo "anim.sh: wrote $output ($(stat -c %s "$output") bytes)"
