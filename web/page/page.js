@@ -97,7 +97,8 @@
       audio.node.port.postMessage(chunk, [chunk.buffer]);
     }
     clockEnd += frameSeconds;
-    return (clockEnd - now - leadSeconds) * 1000;
+    // At most a little over one frame's wait, should the audio clock stall.
+    return Math.min(clockEnd - now - leadSeconds, 1.5 * frameSeconds) * 1000;
   }
 
   // ---- start and end ----
