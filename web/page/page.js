@@ -156,7 +156,7 @@
       vornEnded: ended,
       onAbort: (what) => {
         running = false;
-        showOverlay('the intro stopped: ' + what + '. Click or press a key to start it again');
+        showOverlay('The intro stopped (' + what + '). Click or press a key to start it again.');
       },
     });
   }
@@ -165,7 +165,7 @@
     running = false;
     endStatus = status;
     if (audio !== null && audio.context !== null) audio.context.suspend();
-    showOverlay('the intro has ended. Click or press a key to start it again');
+    showOverlay('The intro has ended. Click or press a key to start it again.');
   }
 
   // ---- for tests: the frame count and a stop at a chosen frame ----
