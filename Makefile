@@ -11,7 +11,7 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video
+.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim
 
 all: build
 
@@ -77,6 +77,10 @@ preview: build
 # goes to $(BUILD)/vorndemo.log.
 video: build
 	cd data && ../$(BUILD)/capture/vorncapture ../$(BUILD)/vorndemo.mp4 >../$(BUILD)/vorndemo.log
+
+# The README's moving preview: a 12 s animated WebP cut from a capture.
+anim: build
+	bash scripts/anim.sh $(BUILD) docs/intro.webp
 
 bench: build
 	$(BUILD)/bench/vornbench

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -22,9 +23,12 @@ namespace {
 // the default 64 KiB would take 64 switches for one 4 MiB frame.
 constexpr int pipe_bytes = 1 << 20;
 
-bool ends_with(const std::string& text, const char* tail) {
-  const std::string end = tail;
-  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+// Whether text ends in tail (lower case), in any letter case.
+bool ends_with(const std::string& text, const std::string& tail) {
+  if (text.size() <= tail.size()) return false;
+  std::string end = text.substr(text.size() - tail.size());
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == tail;
 }
 
 bool is_program(const std::string& path) {

@@ -17,8 +17,8 @@ enum class CaptureFormat {
   mkv,  // lossless: FFV1 in RGB and FLAC
 };
 
-// The format the path's extension names (".mp4" or ".mkv"); false for any
-// other extension.
+// The format the path's extension names (".mp4" or ".mkv", in any letter
+// case); false for any other extension.
 bool encoder_format_of(const std::string& path, CaptureFormat* format);
 // The ffmpeg program that PATH leads to, or an empty string.
 std::string encoder_find_ffmpeg();

@@ -67,8 +67,14 @@ bool number_in(const char* text, int32_t low, int32_t high, int32_t* value) {
 bool parse(int argc, char** argv, Options* options) {
   bool have_output = false;
   for (int i = 1; i < argc; ++i) {
-    const std::string word = argv[i];
+    std::string word = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    const size_t equals = word.find('=');
+    const bool joined = word.rfind("--", 0) == 0 && equals != std::string::npos;  // --scale=2
+    if (joined) {
+      value = argv[i] + equals + 1;
+      word.resize(equals);
+    }
     if (word == "--frames" || word == "--scale") {
       const bool frames = word == "--frames";
       const int32_t high = frames ? capture_max_frames : capture_max_scale;
@@ -77,7 +83,7 @@ bool parse(int argc, char** argv, Options* options) {
                         (value != nullptr ? value : "") + "'");
         return false;
       }
-      ++i;
+      if (!joined) ++i;
     } else if (word.size() > 1 && word[0] == '-') {
       complain(0, "unknown option '" + word + "'; " + usage);
       return false;
@@ -234,6 +240,9 @@ int main(int argc, char** argv) {
   struct stat info {};
   if (stat(options.output.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
     return complain(1, options.output + " is a folder");
+  // Before the temporary file exists, and before the intro starts SDL,
+  // which leaves handlers already in place alone.
+  catch_stop_signals();
   // Made here, beside the output, so that a missing or read-only folder is
   // told before anything runs; ffmpeg then writes into it.
   const std::string partial = options.output + "." + std::to_string(getpid()) + ".partial";
@@ -242,7 +251,5 @@ int main(int argc, char** argv) {
     return complain(1, "cannot write into the folder " + folder_of(options.output) + ": " + std::strerror(errno));
   }
   close(fd);
-  // Before the intro starts SDL, which leaves handlers already in place alone.
-  catch_stop_signals();
   return record(options, format, ffmpeg, partial);
 }

@@ -10,7 +10,7 @@ set -euo pipefail
 
 build=${1:?usage: anim.sh BUILD OUTPUT.webp}
 output=${2:?usage: anim.sh BUILD OUTPUT.webp}
-capture="$build/capture/vorncapture"
+capture="$(cd "$build" && pwd)/capture/vorncapture"
 [ -x "$capture" ] || { echo "anim.sh: $capture was not built" >&2; exit 1; }
 output_dir=$(cd "$(dirname "$output")" && pwd)
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,7 +35,7 @@ done
 # samples at 44,100 Hz.
 ffmpeg -hide_banner -nostdin -loglevel error -i "$work/intro.mkv" -an \
   -vf "select='($picked)*not(mod(n\\,2))',setpts=N*2048/44100/TB" \
-  -c:v libwebp_anim -lossless 0 -quality 75 -compression_level 6 -loop 0 \
+  -c:v libwebp_anim -lossless 0 -quality 70 -compression_level 6 -loop 0 \
   -fflags +bitexact -y "$work/intro.webp"
 mv "$work/intro.webp" "$output_dir/$(basename "$output")"
 echo "anim.sh: wrote $output ($(stat -c %s "$output") bytes)"
