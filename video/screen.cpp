@@ -111,15 +111,15 @@ uint8_t widen2(uint32_t level) {
   return static_cast<uint8_t>(level * 0x55u);
 }
 
-// Paletted surfaces get the top-left of the image (as much as fits) through
-// a 3-3-2 colour cube mapped into the palette.  SDL 1.2.15's own 32-to-8-bit blit for a 3-3-2 palette (the
-// one SDL sets up) never advances along the source row, so it cannot be
-// used there.
 // The cube's entry of a pixel: its top 3 bits of red and green, 2 of blue.
 uint32_t cube_index(uint32_t p) {
   return ((p >> 16) & 0xE0u) | ((p >> 11) & 0x1Cu) | ((p >> 6) & 0x03u);
 }
 
+// Paletted surfaces get the top-left of the image (as much as fits) through
+// a 3-3-2 colour cube mapped into the palette.  SDL 1.2.15's own 32-to-8-bit
+// blit for a 3-3-2 palette (the one SDL sets up) never advances along the
+// source row, so it cannot be used there.
 bool paint_paletted(const Image* image) {
   // The cube is mapped once per video mode: SDL_MapRGB searches the whole
   // palette for each entry.  Under SDL's own palette every entry maps to
