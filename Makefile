@@ -53,7 +53,7 @@ fuzz: fuzz-build
 # The web version: build-web/site holds the whole site.
 web: setup
 	bash web/fetch-libmikmod.sh $(WEBBUILD)/libmikmod
-	$(EMENV) emcmake cmake -S web -B $(WEBBUILD) -DCMAKE_BUILD_TYPE=Release \
+	$(EMENV) emcmake cmake -S . -B $(WEBBUILD) -DCMAKE_BUILD_TYPE=Release \
 	  -DMIKMOD_SOURCE=$(abspath $(WEBBUILD))/libmikmod/libmikmod-3.3.11.1 >/dev/null
 	$(EMENV) cmake --build $(WEBBUILD) -j $(JOBS)
 

@@ -53,6 +53,12 @@ double cpu_seconds(const rusage& usage) {
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// In a child process: standard output and error dropped, working in data/.
+bool quiet_in_data() {
+  const int quiet = open("/dev/null", O_WRONLY);
+  return quiet >= 0 && dup2(quiet, 1) >= 0 && dup2(quiet, 2) >= 0 && chdir(data_dir.c_str()) == 0;
+}
+
 // Runs body (returning its Cost) in a child process in data/, with standard
 // output and error dropped; its result, or failed.
 template <typename Body>
@@ -63,8 +69,7 @@ Cost in_child(Body body) {
   const pid_t pid = fork();
   if (pid == 0) {
     close(result_pipe[0]);
-    const int quiet = open("/dev/null", O_WRONLY);
-    if (quiet < 0 || dup2(quiet, 1) < 0 || dup2(quiet, 2) < 0 || chdir(data_dir.c_str()) != 0) _exit(1);
+    if (!quiet_in_data()) _exit(1);
     const Cost cost = body();
     const ssize_t written = write(result_pipe[1], &cost, sizeof cost);
     _exit(written == sizeof cost ? 0 : 1);
@@ -84,8 +89,7 @@ Cost capture_cost(const fs::path& output) {
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    const int quiet = open("/dev/null", O_WRONLY);
-    if (quiet < 0 || dup2(quiet, 1) < 0 || dup2(quiet, 2) < 0 || chdir(data_dir.c_str()) != 0) _exit(126);
+    if (!quiet_in_data()) _exit(126);
     execl(capture_program.c_str(), "vorncapture", output.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }

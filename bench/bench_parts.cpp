@@ -93,7 +93,7 @@ void run_part(benchmark::State& state, void (*part)(), int32_t frames) {
   state.counters["vs_copy"] = frame_total / copy_total;
 }
 
-void BM_ZoomPart(benchmark::State& state) { run_part(state, demo_part_zoom, 4 * zoom_frames); }
+void BM_ZoomPart(benchmark::State& state) { run_part(state, demo_part_zoom, zoom_logo_count * zoom_frames); }
 void BM_RollsPart(benchmark::State& state) { run_part(state, demo_part_rolls, rolls_frames); }
 void BM_PlasmaPart(benchmark::State& state) { run_part(state, demo_part_plasma, plasma_frames); }
 // The reported time is that of one frame, so the iteration count is fixed

@@ -7,9 +7,6 @@
 
 #include "demo/demo.h"
 #include "demo/frame_audio.h"
-#include "fx/plasma.h"
-#include "fx/rolls.h"
-#include "fx/zoom.h"
 #include "video/screen.h"
 
 namespace {
@@ -43,12 +40,16 @@ void record_frame(void* context, const Image* image) {
   if (recording.frames == recording.quit_frame) press_escape();
   if (!recording.feeding) return;
   const int32_t scale = recording.scale;
-  recording.lines.resize(static_cast<size_t>(image->width) * static_cast<size_t>(scale) *
-                         static_cast<size_t>(image->height));
-  capture_widen(image->pixels, image->width, image->height, scale, recording.lines.data());
+  const uint32_t* lines = image->pixels;  // at 1x the rows are the lines
+  if (scale > 1) {
+    recording.lines.resize(static_cast<size_t>(image->width) * static_cast<size_t>(scale) *
+                           static_cast<size_t>(image->height));
+    capture_widen(image->pixels, image->width, image->height, scale, recording.lines.data());
+    lines = recording.lines.data();
+  }
   frame_audio_mix(recording.sound.data());
   const CaptureSink& sink = *recording.sink;
-  const CaptureFrame frame{recording.lines.data(), image->width * scale, image->height * scale, scale};
+  const CaptureFrame frame{lines, image->width * scale, image->height * scale, scale};
   recording.feeding = sink.frame(sink.context, frame) && sink.sound(sink.context, recording.sound.data());
   if (!recording.feeding) press_escape();
 }
@@ -81,10 +82,9 @@ CaptureResult capture_run(int32_t quit_frame, int32_t scale, const CaptureSink& 
 }
 
 int64_t capture_expected_frames(int32_t quit_frame) {
-  constexpr int32_t zoom_part = 4 * zoom_frames;
-  constexpr int32_t pass = zoom_part + rolls_frames + plasma_frames;
-  const int32_t in_pass = (quit_frame - 1) % pass;
-  const int32_t zooms_left = in_pass < zoom_part ? 3 - in_pass / zoom_frames : 0;
+  constexpr int32_t zoom_part = zoom_logo_count * zoom_frames;
+  const int32_t in_pass = (quit_frame - 1) % capture_default_frames;
+  const int32_t zooms_left = in_pass < zoom_part ? zoom_logo_count - 1 - in_pass / zoom_frames : 0;
   return int64_t{quit_frame} + zooms_left + demo_fade_steps;
 }
 

@@ -7,7 +7,12 @@
 
 #include <cstdint>
 
-inline constexpr int32_t capture_default_frames = 3254;  // one pass: 4 x 251 + 1500 + 750
+#include "fx/plasma.h"
+#include "fx/rolls.h"
+#include "fx/zoom.h"
+
+// One pass of the sequence: 4 x 251 + 1500 + 750 frames.
+inline constexpr int32_t capture_default_frames = zoom_logo_count * zoom_frames + rolls_frames + plasma_frames;
 inline constexpr int32_t capture_max_frames = 1000000;   // about 6.5 hours
 inline constexpr int32_t capture_default_scale = 4;
 inline constexpr int32_t capture_max_scale = 8;

@@ -22,9 +22,9 @@ void demo_part_zoom() {
     zoom_field->height = frame_image->height;
   }
   stars_set_count(zoom_field, zoom_star_count);
-  const Image* const logos[4] = {logo_vorn, logo_present, logo_kolmira, logo_2008};
-  const Image* const sprites[4] = {star_b, star_c, star_d, star_a};
-  for (int i = 0; i < 4; ++i) {
+  const Image* const logos[zoom_logo_count] = {logo_vorn, logo_present, logo_kolmira, logo_2008};
+  const Image* const sprites[zoom_logo_count] = {star_b, star_c, star_d, star_a};
+  for (int i = 0; i < zoom_logo_count; ++i) {
     zoom_sprite = sprites[i];
     zoom_logo = logos[i];
     demo_zoom_logo();

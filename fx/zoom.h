@@ -6,7 +6,8 @@
 #include "core/image.h"
 #include "fx/stars.h"
 
-inline constexpr int32_t zoom_frames = 251;  // frames of one logo's zoom
+inline constexpr int32_t zoom_frames = 251;     // frames of one logo's zoom
+inline constexpr int32_t zoom_logo_count = 4;  // zooms in one run of the part
 extern StarField* zoom_field;     // 256 stars, made and released by each run
 extern const Image* zoom_logo;    // the logo of the current zoom (not owned)
 extern const Image* zoom_sprite;  // its star sprite (not owned)

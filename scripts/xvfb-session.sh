@@ -1,7 +1,7 @@
 # Sourced by the whole-program scripts (tests/*.test.sh, scripts/fps.sh):
 # a scratch folder $work, the intro ($intro_pid) and the X server stopped
 # and the folder removed at exit, wait_for, start_xvfb, use_sdl12_compat
-# and the window checks.  The caller defines fail MESSAGE.
+# and the checks of the intro's window, picture and process.  The caller defines fail MESSAGE.
 
 # shellcheck source=sdl12-compat.sh
 source "$(dirname "${BASH_SOURCE[0]}")/sdl12-compat.sh"
@@ -63,3 +63,13 @@ window_shown() { xdotool search --onlyvisible --class vorndemo >/dev/null 2>&1; 
 # picture_shown: something on the screen is not black; the intro draws
 # its first frame only after start-up has loaded every file.
 picture_shown() { [ "$(xwd -root -silent | xwdtopnm 2>/dev/null | pamsumm -max -brief)" -gt 0 ]; }
+
+# intro_shown LABEL: waits (at most 30 s each) for the intro's window and
+# its first picture; fails naming LABEL.
+intro_shown() {
+  wait_for 30 window_shown || fail "$1: no window appeared"
+  wait_for 30 picture_shown || fail "$1: the first picture did not show"
+}
+
+# intro_gone: the process $intro_pid has ended.
+intro_gone() { ! kill -0 "$intro_pid" 2>/dev/null; }

@@ -10,28 +10,19 @@
 # and logs are kept in $VORN_BINARY_DIR/test-output/intro[-sdl12-compat]/.
 set -euo pipefail
 
-bin="$VORN_BINARY_DIR/vorndemo"
 data="$VORN_SOURCE_DIR/data"
 sdl=${VORN_SDL:-classic}
-out="$VORN_BINARY_DIR/test-output/intro${VORN_SDL:+-$VORN_SDL}"
 files=(VORN.ppm present.ppm kolmira.ppm 2008.ppm logotype0.ppm logotype1.ppm font32.pbm
        star16a.ppm star16b.ppm star16c.ppm star16d.ppm duSkal-20080501.xm)
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
-
-[ -x "$bin" ] || fail "$bin was not built"
+# shellcheck source=script_test.sh
+source "$VORN_SOURCE_DIR/tests/script_test.sh" "intro${VORN_SDL:+-$VORN_SDL}"
 for f in "${files[@]}"; do
   if [ ! -f "$data/$f" ]; then
     echo "SKIP: data/ does not hold the intro's files yet ($f is missing)"
     exit 0
   fi
 done
-
-rm -rf "$out"
-mkdir -p "$out"
-# shellcheck source=../scripts/xvfb-session.sh
-source "$VORN_SOURCE_DIR/scripts/xvfb-session.sh"
 
 # ---- the X server -----------------------------------------------------------
 
@@ -81,7 +72,6 @@ press() {
   return $seen
 }
 
-exited() { ! kill -0 "$intro_pid" 2>/dev/null; }
 
 lines_in() { grep -c "$2" "$1" || true; }
 # The image module's error line; the scroll text echoed on the same stream
@@ -249,7 +239,7 @@ for p in "${parts[@]}"; do
 done
 pass "SPACE moves on to the next part (skipped:$skipped)"
 
-press Escape exited || fail "ESC did not end the run"
+press Escape intro_gone || fail "ESC did not end the run"
 wait "$intro_pid" || true
 intro_pid=""
 grep -q '^exit status 1$' "$log" || fail "the run did not exit with status 1 ($(grep '^exit status' "$log" || echo none))"
@@ -275,7 +265,7 @@ dir=$(fresh_data nosound)
 intro_pid=$!
 wait_for 30 window_shown || fail "no window without sound"
 on_chosen_sdl "$intro_pid" || fail "the run does not have the SDL 1.2 of $sdl mapped"
-press Escape exited || fail "ESC did not end the silent run"
+press Escape intro_gone || fail "ESC did not end the silent run"
 status=0
 wait "$intro_pid" || status=$?
 intro_pid=""
@@ -296,7 +286,7 @@ wait_for 30 window_shown || fail "no window without VORN.ppm"
 wait_for 30 picture_shown || fail "no picture without VORN.ppm"
 shot novorn
 before=$(img_errors "$out/novorn.out")
-press Escape exited || fail "ESC did not end the run without VORN.ppm"
+press Escape intro_gone || fail "ESC did not end the run without VORN.ppm"
 status=0
 wait "$intro_pid" || status=$?
 intro_pid=""

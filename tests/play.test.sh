@@ -9,24 +9,13 @@
 set -euo pipefail
 
 play="$VORN_SOURCE_DIR/scripts/play.sh"
-bin="$VORN_BINARY_DIR/vorndemo"
-out="$VORN_BINARY_DIR/test-output/play"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
-
-[ -x "$bin" ] || fail "$bin was not built"
-rm -rf "$out"
-mkdir -p "$out"
-# shellcheck source=../scripts/xvfb-session.sh
-source "$VORN_SOURCE_DIR/scripts/xvfb-session.sh"
+# shellcheck source=script_test.sh
+source "$VORN_SOURCE_DIR/tests/script_test.sh" play
 start_xvfb "$out/xvfb.log" 1920x1080x24
 sdl12_compat_dir >/dev/null || fail "sdl12-compat is not installed (bash scripts/setup.sh installs it)"
 unset SDL12COMPAT_WINDOW_SCALING SDL12COMPAT_SYNC_TO_VBLANK SDL12COMPAT_SCALE_METHOD
 # The leak checker cannot work in a process that gdb has attached to.
 export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
-
-gone() { ! kill -0 "$intro_pid" 2>/dev/null; }
 
 # start NAME ARGS...: the launcher with ARGS, its output in $out/NAME.*, once
 # the first picture shows.  The launcher becomes the program, so
@@ -36,8 +25,7 @@ start() {
   shift
   bash "$play" "$@" "$bin" >"$out/$name.out" 2>"$out/$name.err" &
   intro_pid=$!
-  wait_for 30 window_shown || fail "$name: no window appeared ($(head -c 300 "$out/$name.err"))"
-  wait_for 30 picture_shown || fail "$name: the first picture did not show"
+  intro_shown "$name ($(head -c 300 "$out/$name.err"))"
 }
 
 intro_window() { xdotool search --onlyvisible --class vorndemo | head -n 1; }
@@ -55,7 +43,7 @@ quit() {
   id=$(intro_window)
   xdotool mousemove --window "$id" 10 10 windowfocus "$id" keydown Escape
   local ended=0
-  wait_for 30 gone || ended=1
+  wait_for 30 intro_gone || ended=1
   xdotool keyup Escape
   [ "$ended" -eq 0 ] || fail "$1: ESC did not end the run"
   status=0

@@ -17,8 +17,8 @@ fade = []
 
 
 class Note(gdb.Breakpoint):
-    def __init__(self, spec, times):
-        super().__init__(spec, internal=True)
+    def __init__(self, location, times):
+        super().__init__(location, internal=True)
         self.times = times
 
     def stop(self):

@@ -9,21 +9,11 @@
 # server, and a signal is sent only once the first picture shows.
 set -euo pipefail
 
-bin="$VORN_BINARY_DIR/vorndemo"
-out="$VORN_BINARY_DIR/test-output/signals"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
-
-[ -x "$bin" ] || fail "$bin was not built"
-rm -rf "$out"
-mkdir -p "$out"
-# shellcheck source=../scripts/xvfb-session.sh
-source "$VORN_SOURCE_DIR/scripts/xvfb-session.sh"
+# shellcheck source=script_test.sh
+source "$VORN_SOURCE_DIR/tests/script_test.sh" signals
 start_xvfb "$out/xvfb.log"
 cp -r "$VORN_SOURCE_DIR/data" "$work/data"
 
-gone() { ! kill -0 "$intro_pid" 2>/dev/null; }
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 
@@ -32,14 +22,13 @@ elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 start() {
   (cd "$work/data" && exec "$bin" >"$out/$1.out" 2>"$out/$1.err") &
   intro_pid=$!
-  wait_for 30 window_shown || fail "$1: no window appeared"
-  wait_for 30 picture_shown || fail "$1: the first picture did not show"
+  intro_shown "$1"
 }
 
 # finish NAME: waits (at most 30 s) for the intro to end; sets status and
 # the seconds since $sent.
 finish() {
-  wait_for 30 gone || fail "$1: the intro still runs 30 s after the signal"
+  wait_for 30 intro_gone || fail "$1: the intro still runs 30 s after the signal"
   status=0
   wait "$intro_pid" || status=$?
   intro_pid=""
@@ -64,7 +53,7 @@ for sig in INT TERM; do
   sent=$(now)
   kill -"$sig" "$intro_pid"
   sleep 1
-  ! gone || fail "SIG$sig ended the process within 1 s: no fade"
+  ! intro_gone || fail "SIG$sig ended the process within 1 s: no fade"
   finish "compat-$sig"
   [ "$status" -eq 1 ] || fail "SIG$sig ended the run with status $status, not 1"
   awk -v t="$took" 'BEGIN { exit !(t >= 2) }' || fail "SIG$sig ended the run after $took s: the fade was cut short"
@@ -74,7 +63,7 @@ done
 start compat-term-twice
 kill -TERM "$intro_pid"
 sleep 0.5
-! gone || fail "the first SIGTERM ended the process at once"
+! intro_gone || fail "the first SIGTERM ended the process at once"
 sent=$(now)
 kill -TERM "$intro_pid"
 finish compat-term-twice

@@ -10,24 +10,16 @@
 # program, held by gdb at the end of its fade, still lives.
 set -euo pipefail
 
-bin="$VORN_BINARY_DIR/vorndemo"
 render="$VORN_BINARY_DIR/tools/xmrender"
-out="$VORN_BINARY_DIR/test-output/sound"
 python=/usr/bin/python3  # Debian's, with numpy
 rate=44100
 max_seconds=60                      # the recorder's whole life
 max_bytes=$((max_seconds * rate * 4))
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
-
-[ -x "$bin" ] || fail "$bin was not built"
+# shellcheck source=script_test.sh
+source "$VORN_SOURCE_DIR/tests/script_test.sh" sound
 [ -x "$render" ] || fail "$render was not built"
 "$python" -c 'import numpy' 2>/dev/null || fail "$python has no numpy (bash scripts/setup.sh installs python3-numpy)"
-rm -rf "$out"
-mkdir -p "$out"
-# shellcheck source=../scripts/xvfb-session.sh
-source "$VORN_SOURCE_DIR/scripts/xvfb-session.sh"
 start_xvfb "$out/xvfb.log"
 cp -r "$VORN_SOURCE_DIR/data" "$work/data"
 
@@ -83,16 +75,14 @@ export VORN_WATCH_AT_END="stat -c %s '$rec' >'$work/at-end'; sleep 1; stat -c %s
   -ex "run > '$out/intro.out' 2> '$out/intro.err'" -ex 'printf "exit status %d\n", $_exitcode' \
   "$bin" >"$out/gdb.log" 2>&1) &
 intro_pid=$!
-wait_for 30 window_shown || fail "no window appeared (see $out/gdb.log)"
-wait_for 30 picture_shown || fail "the first picture did not show"
+intro_shown "the intro (see $out/gdb.log)"
 # libmikmod fills the server's buffer (2 s) at full speed first.
 sleep 9
 xdotool mousemove 128 128 keydown Escape
 ended() { [ -s "$work/after" ]; }
 wait_for 30 ended || fail "the run did not reach the end of its fade (see $out/gdb.log)"
 xdotool keyup Escape
-gone() { ! kill -0 "$intro_pid" 2>/dev/null; }
-wait_for 30 gone || fail "the intro did not exit"
+wait_for 30 intro_gone || fail "the intro did not exit"
 wait "$intro_pid" || true
 intro_pid=""
 kill "$recorder_pid" 2>/dev/null || true

@@ -393,6 +393,13 @@ def picture_difference(web, linux):
         tuple(web[3 * first:3 * first + 3]), tuple(linux[3 * first:3 * first + 3]))
 
 
+def frame_problems(page, frames, label, n, problems):
+    """Adds to problems how the canvas differs from Linux frame n, if it does."""
+    difference = picture_difference(page.canvas(), frames[n])
+    if difference:
+        problems.append('%s: %s' % (label, difference))
+
+
 # ---- the checks ---------------------------------------------------------------
 
 class Checks:
@@ -484,22 +491,16 @@ def run(site, build, work):
             problems = []
             for n in numbers:
                 page.hold_at(n)
-                difference = picture_difference(page.canvas(), frames[n])
-                if difference:
-                    problems.append('frame %d: %s' % (n, difference))
+                frame_problems(page, frames, 'frame %d' % n, n, problems)
             checks.record('%s frames %s equal the Linux program\'s' % (name, numbers), '; '.join(problems))
 
         # ESC: the fade to black, then the page says the intro has ended.
         page.hold_at(QUIT_FRAME)
         problems = []
-        difference = picture_difference(page.canvas(), frames[QUIT_FRAME])
-        if difference:
-            problems.append('frame %d: %s' % (QUIT_FRAME, difference))
+        frame_problems(page, frames, 'frame %d' % QUIT_FRAME, QUIT_FRAME, problems)
         page.key('down', 'Escape')
         page.hold_at(FADE_FRAME)
-        difference = picture_difference(page.canvas(), frames[FADE_FRAME])
-        if difference:
-            problems.append('fade frame %d: %s' % (FADE_FRAME, difference))
+        frame_problems(page, frames, 'fade frame %d' % FADE_FRAME, FADE_FRAME, problems)
         browser.pump(0.1)
         page.key('up', 'Escape')
         page.evaluate('vorn.holdAt(0)')
@@ -527,9 +528,7 @@ def run(site, build, work):
         page.click(400, 300)
         page.wait_for('vorn.held()', 'the first frame of the new run', 20)
         problems = []
-        difference = picture_difference(page.canvas(), frames[1])
-        if difference:
-            problems.append('frame 1 after the new start: ' + difference)
+        frame_problems(page, frames, 'frame 1 after the new start', 1, problems)
         checks.record('the page starts the intro again', '; '.join(problems))
         page.hold_at(SKIP_FRAME)
         page.key('down', ' ')

@@ -24,9 +24,21 @@ Screen* the_screen = nullptr;
 SDL_Surface* video_surface = nullptr;
 Uint32 video_flags = 0;
 int double_buffered = 0;
-Uint8 cube[256];           // 3-3-2 colour cube -> palette index of a paletted surface
-bool cube_mapped = false;  // cube holds the current video mode's mapping
-bool cube_identity = false;
+
+// How a whole frame reaches the video surface, decided once per video mode.
+enum class Layout {
+  block,      // 32-bit 0x00RRGGBB, unpadded rows of the mode's width: one block copy
+  words,      // 32-bit, unpadded, one byte per channel in another order
+  paletted,   // 8-bit with a palette: through the colour cube
+  converted,  // anything else: SDL converts
+};
+Layout layout = Layout::converted;
+int red_shift = 0;  // words: where each channel's byte goes, and the alpha set
+int green_shift = 0;
+int blue_shift = 0;
+Uint32 alpha_bits = 0;
+Uint8 cube[256];            // paletted: 3-3-2 colour cube -> palette index
+bool cube_identity = false; // paletted: every cube entry is its own index
 KeyCell* the_cell = nullptr;
 ScreenObserver observer = nullptr;
 void* observer_context = nullptr;
@@ -53,36 +65,12 @@ bool presentable(const Screen* screen, const Image* image) {
          image->width == screen->width && image->height == screen->height;
 }
 
-// A block copy is right only when the surface stores the image's words
-// unchanged: 32-bit 0x00RRGGBB, the image's size, rows exactly width * 4
-// bytes apart.
-bool surface_takes_block_copy(const Image* image) {
-  const SDL_PixelFormat* format = video_surface->format;
-  return format->BitsPerPixel == 32 && format->Rmask == image_rmask &&
-         format->Gmask == image_gmask && format->Bmask == image_bmask &&
-         video_surface->w == image->width && video_surface->h == image->height &&
-         static_cast<int64_t>(video_surface->pitch) == static_cast<int64_t>(image->width) * 4;
-}
-
 // The bit position of a mask that covers exactly one whole byte, or -1.
 int byte_shift(Uint32 mask) {
   for (int shift = 0; shift < 32; shift += 8) {
     if (mask == (Uint32{0xFF} << shift)) return shift;
   }
   return -1;
-}
-
-// A 32-bit surface of the image's size and row length whose channels are
-// whole bytes in another order (a browser canvas keeps red first) takes the
-// words rearranged one by one.
-bool surface_takes_word_copy(const Image* image) {
-  const SDL_PixelFormat* format = video_surface->format;
-  const Uint32 r = format->Rmask, g = format->Gmask, b = format->Bmask;
-  const bool channels_apart = r != g && g != b && r != b && ((r | g | b) & format->Amask) == 0;
-  return format->BitsPerPixel == 32 && byte_shift(r) >= 0 && byte_shift(g) >= 0 && byte_shift(b) >= 0 &&
-         channels_apart && video_surface->w == image->width &&
-         video_surface->h == image->height &&
-         static_cast<int64_t>(video_surface->pitch) == static_cast<int64_t>(image->width) * 4;
 }
 
 // A 32-bit SDL surface viewing the top-left w x h of the image's pixels
@@ -116,23 +104,23 @@ uint32_t cube_index(uint32_t p) {
   return ((p >> 16) & 0xE0u) | ((p >> 11) & 0x1Cu) | ((p >> 6) & 0x03u);
 }
 
+// The colour cube in the surface's palette.  SDL_MapRGB searches the whole
+// palette for each entry; under SDL's own palette every entry maps to its
+// own index, and painting needs no table.
+void map_cube() {
+  cube_identity = true;
+  for (uint32_t q = 0; q < 256; ++q) {
+    cube[q] = static_cast<Uint8>(
+        SDL_MapRGB(video_surface->format, widen3(q >> 5), widen3((q >> 2) & 7u), widen2(q & 3u)));
+    cube_identity = cube_identity && cube[q] == q;
+  }
+}
+
 // Paletted surfaces get the top-left of the image (as much as fits) through
 // a 3-3-2 colour cube mapped into the palette.  SDL 1.2.15's own 32-to-8-bit
 // blit for a 3-3-2 palette (the one SDL sets up) never advances along the
 // source row, so it cannot be used there.
 bool paint_paletted(const Image* image) {
-  // The cube is mapped once per video mode: SDL_MapRGB searches the whole
-  // palette for each entry.  Under SDL's own palette every entry maps to
-  // its own index, and the loop needs no table.
-  if (!cube_mapped) {
-    cube_identity = true;
-    for (uint32_t q = 0; q < 256; ++q) {
-      cube[q] = static_cast<Uint8>(
-          SDL_MapRGB(video_surface->format, widen3(q >> 5), widen3((q >> 2) & 7u), widen2(q & 3u)));
-      cube_identity = cube_identity && cube[q] == q;
-    }
-    cube_mapped = true;
-  }
   if (SDL_LockSurface(video_surface) != 0) return false;
   const int32_t w = std::min(image->width, static_cast<int32_t>(video_surface->w));
   const int32_t h = std::min(image->height, static_cast<int32_t>(video_surface->h));
@@ -147,14 +135,6 @@ bool paint_paletted(const Image* image) {
   }
   SDL_UnlockSurface(video_surface);
   return true;
-}
-
-bool surface_is_paletted() {
-  return video_surface->format->BytesPerPixel == 1 && video_surface->format->palette != nullptr;
-}
-
-bool paint_converted(const Image* image) {
-  return surface_is_paletted() ? paint_paletted(image) : blit_converted(image);
 }
 
 // The top-left w x h of the image through SDL_DisplayFormat onto the
@@ -182,11 +162,8 @@ bool copy_block(const Image* image) {
 // has any, set (opaque).
 bool copy_reordered(const Image* image) {
   if (SDL_LockSurface(video_surface) != 0) return false;
-  const SDL_PixelFormat* format = video_surface->format;
-  const int red = byte_shift(format->Rmask);
-  const int green = byte_shift(format->Gmask);
-  const int blue = byte_shift(format->Bmask);
-  const Uint32 alpha = format->Amask;
+  const int red = red_shift, green = green_shift, blue = blue_shift;
+  const Uint32 alpha = alpha_bits;
   const size_t count = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
   const uint32_t* src = image->pixels;
   Uint32* dst = static_cast<Uint32*>(video_surface->pixels);
@@ -198,13 +175,51 @@ bool copy_reordered(const Image* image) {
   return true;
 }
 
+// Chooses the layout for a surface just set to width x height.
+void map_layout(int32_t width, int32_t height) {
+  const SDL_PixelFormat* format = video_surface->format;
+  if (format->BytesPerPixel == 1 && format->palette != nullptr) {
+    layout = Layout::paletted;
+    map_cube();
+    return;
+  }
+  const Uint32 r = format->Rmask, g = format->Gmask, b = format->Bmask;
+  const bool unpadded = format->BitsPerPixel == 32 && video_surface->w == width && video_surface->h == height &&
+                        static_cast<int64_t>(video_surface->pitch) == static_cast<int64_t>(width) * 4;
+  const bool bytes = byte_shift(r) >= 0 && byte_shift(g) >= 0 && byte_shift(b) >= 0 && r != g && g != b &&
+                     r != b && ((r | g | b) & format->Amask) == 0;
+  if (unpadded && r == image_rmask && g == image_gmask && b == image_bmask) {
+    layout = Layout::block;
+  } else if (unpadded && bytes) {
+    // A browser canvas keeps red first.
+    layout = Layout::words;
+    red_shift = byte_shift(r);
+    green_shift = byte_shift(g);
+    blue_shift = byte_shift(b);
+    alpha_bits = format->Amask;
+  } else {
+    layout = Layout::converted;
+  }
+}
+
+bool paint_whole(const Image* image) {
+  switch (layout) {
+    case Layout::block:
+      return copy_block(image);
+    case Layout::words:
+      return copy_reordered(image);
+    case Layout::paletted:
+      return paint_paletted(image);
+    case Layout::converted:
+      break;
+  }
+  return blit_converted(image);
+}
+
 void present_whole(Screen* screen, const Image* image) {
   if (!presentable(screen, image)) return screen_error();
   if (video_surface == nullptr) return;
-  const bool drawn = surface_takes_block_copy(image)  ? copy_block(image)
-                     : surface_takes_word_copy(image) ? copy_reordered(image)
-                                                      : paint_converted(image);
-  if (!drawn) return;
+  if (!paint_whole(image)) return;
   screen_update();
   screen_presented(image);
 }
@@ -248,8 +263,8 @@ void screen_set_mode(Screen* screen, int32_t width, int32_t height) {
   if (!is_the_screen(screen) || width < 0 || height < 0) return screen_error();
   if (video_surface != nullptr) SDL_FreeSurface(video_surface);  // ignored for the display surface
   video_surface = SDL_SetVideoMode(width, height, 0, video_flags);
-  cube_mapped = false;
   if (video_surface == nullptr) return screen_error();
+  map_layout(width, height);
   screen->depth = video_surface->format->BitsPerPixel;
   screen->width = width;
   screen->height = height;
@@ -275,7 +290,7 @@ void screen_present_swap(Screen* screen, const Image* image) {
 void screen_present_blit(Screen* screen, const Image* image) {
   if (!is_the_screen(screen) || image == nullptr || image->pixels == nullptr) return screen_error();
   if (video_surface == nullptr) return;
-  if (surface_is_paletted()) {
+  if (layout == Layout::paletted) {
     if (!paint_paletted(image)) return screen_error();
   } else if (!blit_display_format(image, std::min(image->width, screen->width),
                                   std::min(image->height, screen->height))) {
