@@ -11,7 +11,7 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim
+.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim release portable
 
 all: build
 
@@ -87,5 +87,14 @@ anim: build
 bench: build
 	$(BUILD)/bench/vornbench
 
+# The release files in dist/ (scripts/release.sh): the Debian package, the
+# portable archive, the source and the web site, and their checksums.
+release: web
+	JOBS=$(JOBS) bash scripts/release.sh
+
+# The portable archive alone.
+portable: setup
+	JOBS=$(JOBS) bash scripts/release.sh portable
+
 clean:
-	rm -rf $(BUILD) $(ASAN) $(FUZZBUILD) $(WEBBUILD)
+	rm -rf $(BUILD) $(ASAN) $(FUZZBUILD) $(WEBBUILD) build-release build-portable dist
