@@ -62,10 +62,11 @@ serve: web
 	cd $(WEBBUILD)/site && python3 -m http.server 8000 --bind 127.0.0.1
 
 # The intro for a person to watch (scripts/play.sh); SCALE=N scales the
-# window N times.  Its normal end, status 1, is no error here.
+# window N times, FULLSCREEN=1 fills the screen.  Its normal end, status 1, is no error here.
 run: SHELL := /bin/bash
 run: build
-	@bash scripts/play.sh $(if $(SCALE),--scale $(SCALE)) $(BUILD)/vorndemo || [ $$? -eq 1 ]
+	@bash scripts/play.sh $(if $(SCALE),--scale $(SCALE)) $(if $(filter-out 0,$(FULLSCREEN)),--fullscreen) \
+	  $(BUILD)/vorndemo || [ $$? -eq 1 ]
 
 data: build
 	$(BUILD)/tools/vorngen data
