@@ -62,14 +62,15 @@ serve: web
 	cd $(WEBBUILD)/site && python3 -m http.server 8000 --bind 127.0.0.1
 
 # The intro for a person to watch (scripts/play.sh); SCALE=N scales the
-# window N times, FULLSCREEN=1 fills the screen.  Its normal end, status 1, is no error here.
+# window N times, FULLSCREEN=1 fills the screen.  Its normal end, status 1,
+# is no error here.
 run: SHELL := /bin/bash
 run: build
-	@bash scripts/play.sh $(if $(SCALE),--scale $(SCALE)) $(if $(filter-out 0,$(FULLSCREEN)),--fullscreen) \
-	  $(BUILD)/vorndemo || [ $$? -eq 1 ]
+	@bash scripts/play.sh $(if $(SCALE),--scale $(SCALE)) $(if $(filter-out 0,$(FULLSCREEN)),--fullscreen) $(BUILD)/vorndemo || [ $$? -eq 1 ]
 
 data: build
 	$(BUILD)/tools/vorngen data
+	$(BUILD)/tools/vorngen --icons icons
 
 preview: build
 	bash scripts/preview.sh $(BUILD)
@@ -77,7 +78,7 @@ preview: build
 # One pass of the intro at 4x as an H.264/AAC video; the scroll-text echo
 # goes to $(BUILD)/vorndemo.log.
 video: build
-	cd data && ../$(BUILD)/capture/vorncapture ../$(BUILD)/vorndemo.mp4 >../$(BUILD)/vorndemo.log
+	$(BUILD)/capture/vorncapture $(BUILD)/vorndemo.mp4 >$(BUILD)/vorndemo.log
 
 # The README's moving preview: a 12 s animated WebP cut from a capture.
 anim: build

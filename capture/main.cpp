@@ -1,8 +1,9 @@
 // vorncapture: records the intro, picture and music in step, to a video
 // file.
-//   vorncapture [--frames N] [--scale K] OUTPUT
-// The intro runs as it does on a desktop, from the data files of the working
-// directory, and ESC is pressed in frame N (3254 by default, one pass); the
+//   vorncapture [--frames N] [--scale K] [--data DIR] OUTPUT
+// The intro runs as it does on a desktop, from the data files in DIR (by
+// default the folder it was built for: the installed data, or a checkout's
+// data/), and ESC is pressed in frame N (3254 by default, one pass); the
 // file holds every frame up to its exit, the fade included, each enlarged K
 // times (4 by default, 1 to 8), with 1024 stereo samples of sound per frame.
 // OUTPUT ends in .mp4 (H.264 and AAC) or .mkv (lossless FFV1 and FLAC).
@@ -39,7 +40,9 @@ void on_stop_signal(int number) {
 struct Options {
   int32_t frames = capture_default_frames;
   int32_t scale = capture_default_scale;
-  std::string output;
+  std::string data = VORN_CAPTURE_DATA;
+  std::string output;  // as named
+  std::string path;    // the same, absolute
 };
 
 // Prints the capture's one line about what went wrong; returns status.
@@ -49,7 +52,7 @@ int complain(int status, const std::string& line) {
 }
 
 constexpr int usage_status = 2;
-constexpr char usage[] = "usage: vorncapture [--frames N] [--scale K] OUTPUT.mp4|OUTPUT.mkv";
+constexpr char usage[] = "usage: vorncapture [--frames N] [--scale K] [--data DIR] OUTPUT.mp4|OUTPUT.mkv";
 
 // A whole number from low to high, or false.
 bool number_in(const char* text, int32_t low, int32_t high, int32_t* value) {
@@ -83,6 +86,13 @@ bool parse(int argc, char** argv, Options* options) {
                         (value != nullptr ? value : "") + "'");
         return false;
       }
+      if (!joined) ++i;
+    } else if (word == "--data") {
+      if (value == nullptr || *value == '\0') {
+        complain(0, std::string("--data takes a folder; ") + usage);
+        return false;
+      }
+      options->data = value;
       if (!joined) ++i;
     } else if (word.size() > 1 && word[0] == '-') {
       complain(0, "unknown option '" + word + "'; " + usage);
@@ -214,13 +224,13 @@ int record(const Options& options, CaptureFormat format, const std::string& ffmp
                            " was not written");
   }
   progress_show(progress, true);
-  if (rename(partial.c_str(), options.output.c_str()) != 0) {
+  if (rename(partial.c_str(), options.path.c_str()) != 0) {
     const int error = errno;
     unlink(partial.c_str());
     return complain(1, "cannot name the file " + options.output + ": " + std::strerror(error));
   }
   struct stat info {};
-  stat(options.output.c_str(), &info);
+  stat(options.path.c_str(), &info);
   std::fprintf(stderr, "vorncapture: wrote %s: %" PRId64 " frames of %dx%d, %.1f s, %.1f MB, in %.1f s\n",
                options.output.c_str(), result.frames, side, side, video_seconds(result.frames),
                static_cast<double>(info.st_size) / 1e6, seconds_since(progress.start));
@@ -240,12 +250,23 @@ int main(int argc, char** argv) {
   struct stat info {};
   if (stat(options.output.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
     return complain(1, options.output + " is a folder");
+  // The intro reads its files from the working directory; the output stays
+  // where it was named.
+  options.path = options.output;
+  if (options.path[0] != '/') {
+    char* here = getcwd(nullptr, 0);
+    if (here == nullptr) return complain(1, std::string("cannot tell the working directory: ") + std::strerror(errno));
+    options.path = std::string(here) + "/" + options.output;
+    std::free(here);
+  }
+  if (chdir(options.data.c_str()) != 0)
+    return complain(1, "cannot read the data folder " + options.data + ": " + std::strerror(errno));
   // Before the temporary file exists, and before the intro starts SDL,
   // which leaves handlers already in place alone.
   catch_stop_signals();
   // Made here, beside the output, so that a missing or read-only folder is
   // told before anything runs; ffmpeg then writes into it.
-  const std::string partial = options.output + "." + std::to_string(getpid()) + ".partial";
+  const std::string partial = options.path + "." + std::to_string(getpid()) + ".partial";
   const int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     return complain(1, "cannot write into the folder " + folder_of(options.output) + ": " + std::strerror(errno));

@@ -122,6 +122,16 @@ TEST(Data, GeneratorReproducesTheDataFolderByteForByte) {
                                     << fresh.size() << " bytes)";
     std::remove((folder + "/" + file).c_str());
   }
+  // The icons, from the same art.
+  const std::string icons = generator + " --icons " + folder;
+  ASSERT_EQ(std::system(icons.c_str()), 0) << icons;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const std::string file = "vorndemo-" + std::to_string(size) + ".png";
+    const std::vector<uint8_t> committed = read_file(VORN_SOURCE_DIR "/icons/" + file);
+    EXPECT_FALSE(committed.empty()) << file << " is missing from icons/";
+    EXPECT_TRUE(committed == read_file(folder + "/" + file)) << file << " differs from a fresh run";
+    std::remove((folder + "/" + file).c_str());
+  }
   rmdir(folder.c_str());
   EXPECT_NE(std::system((generator + " /nonexistent/folder 2>/dev/null").c_str()), 0)
       << "a folder it cannot write to is a failure";

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "tools/detmath.h"
 #include "tools/glyphs.h"
@@ -345,6 +346,39 @@ Image* draw_star(const StarStyle& s) {
   return img;
 }
 
+// ---- the icon --------------------------------------------------------------
+
+// Drawn icon_samples x icon_samples times larger, then each block of samples
+// averaged into one pixel whose alpha is the share of the block covered.
+constexpr int32_t icon_samples = 4;
+
+// The tile: a rounded square a little inside the icon, dark violet at the
+// top to near black at the bottom, as the intro's own backgrounds.
+constexpr double tile_inset = 1.0 / 32.0;  // of the side
+constexpr double tile_corner = 0.2;        // radius, of the side
+constexpr uint32_t tile_top = 0x2A1C58;
+constexpr uint32_t tile_bottom = 0x08061A;
+
+bool in_tile(double x, double y, double side) {
+  const double inset = side * tile_inset, radius = side * tile_corner;
+  const double lo = inset + radius, hi = side - inset - radius;
+  const double dx = x < lo ? lo - x : (x > hi ? x - hi : 0.0);
+  const double dy = y < lo ? lo - y : (y > hi ? y - hi : 0.0);
+  if (x < inset || y < inset || x > side - inset || y > side - inset) return false;
+  return dx * dx + dy * dy <= radius * radius;
+}
+
+// The V of the VORN logo, sized for a tile of side samples.
+Image* draw_icon_letter(int32_t side) {
+  LogoStyle s = logo_styles[art_vorn];
+  s.word = "V";
+  s.scale = 0.58 * side / (glyph_cap_height + 2.0 * s.pen);
+  // Outline and shadow keep the logo's proportions but stay a pixel wide.
+  s.outline = std::fmax(1.3 * s.scale, icon_samples);
+  s.shadow = static_cast<int32_t>(std::floor(std::fmax(1.9 * s.scale, icon_samples) + 0.5));
+  return draw_logo(s);
+}
+
 constexpr const char* file_names[art_picture_count] = {
     "VORN.ppm",      "present.ppm",   "kolmira.ppm",   "2008.ppm",    "logotype0.ppm",
     "logotype1.ppm", "star16a.ppm",   "star16b.ppm",   "star16c.ppm", "star16d.ppm",
@@ -361,4 +395,58 @@ Image* art_draw(int32_t picture) {
   if (picture < 0 || picture >= art_picture_count) return nullptr;
   if (picture <= art_logotype1) return draw_logo(logo_styles[picture]);
   return draw_star(star_styles[picture - art_star_a]);
+}
+
+bool art_draw_icon(int32_t size, uint32_t* argb) {
+  if (size < art_icon_min || size > art_icon_max || argb == nullptr) return false;
+  const int32_t side = size * icon_samples;
+  Image* letter = draw_icon_letter(side);
+  if (letter == nullptr) return false;
+  // The letter's box centred on the tile.
+  const int32_t left = (side - letter->width) / 2, top = (side - letter->height) / 2;
+  std::vector<uint32_t> samples(static_cast<size_t>(side) * static_cast<size_t>(side), 0);
+  std::vector<uint8_t> covered(samples.size(), 0);
+  const Rgb upper = rgb_of(tile_top), lower = rgb_of(tile_bottom);
+  for (int32_t y = 0; y < side; ++y) {
+    const uint32_t ground = pixel_of(mix(upper, lower, (y + 0.5) / side));
+    for (int32_t x = 0; x < side; ++x) {
+      const size_t at = static_cast<size_t>(y) * static_cast<size_t>(side) + static_cast<size_t>(x);
+      const int32_t lx = x - left, ly = y - top;
+      const bool on_letter = lx >= 0 && ly >= 0 && lx < letter->width && ly < letter->height &&
+                             letter->pixels[ly * letter->width + lx] != 0;
+      if (on_letter) {
+        samples[at] = letter->pixels[ly * letter->width + lx];
+      } else if (in_tile(x + 0.5, y + 0.5, side)) {
+        samples[at] = ground;
+      } else {
+        continue;
+      }
+      covered[at] = 1;
+    }
+  }
+  img_destroy(&letter);
+  for (int32_t py = 0; py < size; ++py) {
+    for (int32_t px = 0; px < size; ++px) {
+      uint32_t count = 0, r = 0, g = 0, b = 0;
+      for (int32_t sy = 0; sy < icon_samples; ++sy) {
+        for (int32_t sx = 0; sx < icon_samples; ++sx) {
+          const size_t at = static_cast<size_t>(py * icon_samples + sy) * static_cast<size_t>(side) +
+                            static_cast<size_t>(px * icon_samples + sx);
+          if (covered[at] == 0) continue;
+          ++count;
+          r += (samples[at] >> 16) & 0xFFu;
+          g += (samples[at] >> 8) & 0xFFu;
+          b += samples[at] & 0xFFu;
+        }
+      }
+      constexpr uint32_t all = icon_samples * icon_samples;
+      uint32_t pixel = 0;
+      if (count > 0) {
+        const uint32_t alpha = (count * 255 + all / 2) / all;
+        pixel = alpha << 24 | ((r + count / 2) / count) << 16 | ((g + count / 2) / count) << 8 | (b + count / 2) / count;
+      }
+      argb[static_cast<size_t>(py) * static_cast<size_t>(size) + static_cast<size_t>(px)] = pixel;
+    }
+  }
+  return true;
 }

@@ -26,3 +26,11 @@ enum ArtPicture : int32_t {
 const char* art_file_name(int32_t picture);
 // A new image of the picture, or null when memory runs out.
 Image* art_draw(int32_t picture);
+
+// The intro's icon, size x size pixels 0xAARRGGBB (real alpha, not the
+// intro's transparent 0): the chrome V of the VORN logo on a dark rounded
+// tile.  Writes size * size pixels into argb; false for a size outside
+// art_icon_min .. art_icon_max or when memory runs out.
+inline constexpr int32_t art_icon_min = 16;
+inline constexpr int32_t art_icon_max = 512;
+bool art_draw_icon(int32_t size, uint32_t* argb);
