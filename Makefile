@@ -11,7 +11,7 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim release portable
+.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim still release portable
 
 all: build
 
@@ -66,7 +66,7 @@ serve: web
 # is no error here.
 run: SHELL := /bin/bash
 run: build
-	@bash scripts/play.sh $(if $(SCALE),--scale $(SCALE)) $(if $(FULLSCREEN),--fullscreen) $(BUILD)/vorndemo || [ $$? -eq 1 ]
+	@bash scripts/play.sh $(if $(SCALE),--scale $(SCALE)) $(if $(filter-out 0,$(FULLSCREEN)),--fullscreen) $(BUILD)/vorndemo || [ $$? -eq 1 ]
 
 data: build
 	$(BUILD)/tools/vorngen data
@@ -83,6 +83,10 @@ video: build
 # The README's moving preview: a 12 s animated WebP cut from a capture.
 anim: build
 	bash scripts/anim.sh $(BUILD) docs/intro.webp
+
+# The web page's start-screen still: one frame of a capture.
+still: build
+	bash scripts/still.sh $(BUILD) web/page/still.png
 
 bench: build
 	$(BUILD)/bench/vornbench

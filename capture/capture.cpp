@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/pixel_spans.h"
 #include "demo/demo.h"
 #include "demo/frame_audio.h"
 #include "video/screen.h"
@@ -54,14 +55,6 @@ void record_frame(void* context, const Image* image) {
   if (!recording.feeding) press_escape();
 }
 
-// Each pixel scale times: a fixed count becomes straight-line vector code.
-template <int32_t scale>
-void widen_by(const uint32_t* __restrict from, size_t count, uint32_t* __restrict to) {
-  for (size_t i = 0; i < count; ++i)
-    for (int32_t k = 0; k < scale; ++k) to[i * scale + static_cast<size_t>(k)] = from[i];
-}
-using Widen = void (*)(const uint32_t*, size_t, uint32_t*);
-
 }  // namespace
 
 CaptureResult capture_run(int32_t quit_frame, int32_t scale, const CaptureSink& sink) {
@@ -89,9 +82,7 @@ int64_t capture_expected_frames(int32_t quit_frame) {
 }
 
 void capture_widen(const uint32_t* pixels, int32_t width, int32_t height, int32_t scale, uint32_t* lines) {
-  static constexpr Widen widen[] = {widen_by<1>, widen_by<2>, widen_by<3>, widen_by<4>,
-                                    widen_by<5>, widen_by<6>, widen_by<7>, widen_by<8>};
   if (scale < 1 || scale > capture_max_scale) return;
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  widen[scale - 1](pixels, count, lines);  // the rows lie one after another on both sides
+  // The rows lie one after another on both sides: one run of pixels.
+  span_widen(lines, pixels, static_cast<size_t>(width) * static_cast<size_t>(height), scale);
 }

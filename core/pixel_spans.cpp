@@ -121,6 +121,27 @@ void span_gather(uint32_t* d, const uint32_t* s, [[maybe_unused]] size_t s_count
   gather_each(d, s, index, n);
 }
 
+namespace {
+
+// A fixed count becomes straight-line vector code.
+template <int32_t scale>
+void widen_by(const uint32_t* __restrict s, size_t n, uint32_t* __restrict d) {
+  for (size_t i = 0; i < n; ++i)
+    for (int32_t k = 0; k < scale; ++k) d[i * scale + static_cast<size_t>(k)] = s[i];
+}
+using Widen = void (*)(const uint32_t*, size_t, uint32_t*);
+
+}  // namespace
+
+void span_widen(uint32_t* d, const uint32_t* s, size_t n, int32_t scale) {
+  static constexpr Widen widen[] = {widen_by<1>, widen_by<2>, widen_by<3>, widen_by<4>,
+                                    widen_by<5>, widen_by<6>, widen_by<7>, widen_by<8>};
+  if (scale <= 8) return widen[scale - 1](s, n, d);
+  // Screens of 2048 rows and more: no case of its own.
+  const size_t times = static_cast<size_t>(scale);
+  for (size_t i = 0; i < n; ++i) span_fill(d + i * times, s[i], times);
+}
+
 VORN_SPAN_CLONES void rect_copy_masked_apart(uint32_t* __restrict d, size_t d_pitch,
                                              const uint32_t* __restrict s, size_t s_pitch, size_t width,
                                              size_t rows) {

@@ -25,6 +25,10 @@ void span_or3_shifted(uint32_t* d, const uint32_t* a, size_t sa, const uint32_t*
 // within 16 pixels (an enlarged or kept axis) take one load and one
 // permutation.
 void span_gather(uint32_t* d, const uint32_t* s, size_t s_count, const int32_t* index, size_t n);
+// d[i * scale + k] = s[i] for every k below scale: each pixel scale times
+// in a row (a row enlarged by scale, nearest neighbour); scale is 1 or
+// more, d overlaps not s.
+void span_widen(uint32_t* d, const uint32_t* s, size_t n, int32_t scale);
 // rows x width pixels: each non-zero source pixel replaces the destination
 // pixel, row after row with the given pitches.  Source and destination rows
 // may be the same buffer: each row is read and written front to back.

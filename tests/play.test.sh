@@ -5,7 +5,8 @@
 # 768 x 768 with --scale 3, the display paces it (fewer than 120
 # presentations a second, counted by gdb), and after ESC the fade takes at
 # least 2 s and ends in black, status 1.  With --classic: classic SDL 1.2,
-# 256 x 256.
+# 256 x 256.  With --fullscreen, under openbox: the screen shows the picture
+# at 1024 x 1024 in its middle, made of 4 x 4 blocks, on black.
 set -euo pipefail
 
 play="$VORN_SOURCE_DIR/scripts/play.sh"
@@ -103,5 +104,40 @@ size=$(window_size)
 ! maps_sdl12_compat "$intro_pid" || fail "with --classic the program has sdl12-compat mapped"
 quit classic
 pass "--classic: classic SDL 1.2, window $size"
+
+# ---- --fullscreen, under a window manager -----------------------------------------
+
+wm_pid=""
+stop_wm() {
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
+  cleanup
+}
+trap stop_wm EXIT
+mkdir "$work/wm"
+HOME="$work/wm" openbox --sm-disable >"$out/openbox.log" 2>&1 &
+wm_pid=$!
+managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_for 15 managed || fail "openbox did not start: $(tail -n 3 "$out/openbox.log")"
+start fullscreen --fullscreen
+full() { [ "$(window_size)" = 1920x1080 ]; }
+wait_for 10 full || fail "with --fullscreen the window is $(window_size), not 1920x1080"
+sleep 1
+xwd -root -silent | xwdtopnm 2>/dev/null >"$out/fullscreen.ppm"
+# brightest CUT...: the brightest channel of that part of the screenshot.
+brightest() { pamcut "$@" "$out/fullscreen.ppm" | pamsumm -max -brief; }
+picture=(-left 448 -top 28 -width 1024 -height 1024)
+for border in "-right 447" "-left 1472" "-left 448 -right 1471 -bottom 27" "-left 448 -right 1471 -top 1052"; do
+  # shellcheck disable=SC2086
+  [ "$(brightest $border)" -eq 0 ] || fail "with --fullscreen the screen is not black at $border"
+done
+[ "$(brightest "${picture[@]}")" -gt 0 ] || fail "with --fullscreen the middle of the screen is black"
+pamcut "${picture[@]}" "$out/fullscreen.ppm" >"$work/picture.ppm"
+pamscale -reduce 4 "$work/picture.ppm" 2>/dev/null | pamenlarge 4 | cmp -s - "$work/picture.ppm" ||
+  fail "with --fullscreen the picture is not made of 4 x 4 blocks from (448, 28)"
+quit fullscreen
+kill "$wm_pid"
+wait "$wm_pid" || true
+wm_pid=""
+pass "--fullscreen: the picture at 1024 x 1024 from (448, 28) in 4 x 4 blocks, on black; ESC, status 1 ($(head -n 1 "$out/fullscreen.err"))"
 
 echo "play: every check passed"

@@ -51,7 +51,7 @@ ROLLS_START = 1005
 REFERENCE_FRAMES = sorted(set(ZOOM_FRAMES + ROLLS_FRAMES + PLASMA_FRAMES +
                               [1, QUIT_FRAME, FADE_FRAME, LAST_FRAME, ROLLS_START]))
 
-KEYS = {'Escape': 27, ' ': 32}
+KEYS = {'Escape': (27, 'Escape'), ' ': (32, 'Space'), 'f': (70, 'KeyF')}  # key: its code and name
 
 
 class Failure(Exception):
@@ -362,9 +362,9 @@ class Page:
             self.call('Input.dispatchMouseEvent', {'type': kind, 'x': x, 'y': y, 'button': 'left', 'clickCount': 1})
 
     def key(self, kind, key):
-        code = KEYS[key]
+        code, name = KEYS[key]
         self.call('Input.dispatchKeyEvent', {'type': 'rawKeyDown' if kind == 'down' else 'keyUp', 'key': key,
-                                             'code': 'Space' if key == ' ' else key,
+                                             'code': name,
                                              'windowsVirtualKeyCode': code, 'nativeVirtualKeyCode': code})
 
     def canvas(self):
@@ -455,6 +455,32 @@ def run(site, build, work):
         checks.record('start screen', '' if text == 'click or press a key to start' and page.frame() == 0
                       else 'overlay %r, frame %d' % (text, page.frame()))
 
+        # The version CMake has; F and the button fill the screen (the picture
+        # at the whole factor that fits it), and neither starts the intro.
+        with open(os.path.join(build, 'CMakeCache.txt')) as f:
+            version = next(line.split('=', 1)[1].strip() for line in f if line.startswith('CMAKE_PROJECT_VERSION:'))
+        shown = page.evaluate('document.getElementById("version").textContent')
+        checks.record('the page states version ' + version, '' if shown == 'vorndemo %s by Vorn' % version else shown)
+        problems = []
+        for how in ('F', 'the button'):
+            if how == 'F':
+                page.key('down', 'f')
+                page.key('up', 'f')
+            else:
+                page.click(*page.evaluate('(r => [r.x + r.width / 2, r.y + r.height / 2])'
+                                          '(document.getElementById("fullscreen").getBoundingClientRect())'))
+            page.wait_for('document.fullscreenElement !== null', how + ' to fill the screen', 10)
+            browser.pump(0.3)
+            width, room = page.evaluate('[document.getElementById("screen").getBoundingClientRect().width, '
+                                        'Math.min(screen.width, screen.height)]')
+            if width != room // SIZE * SIZE:
+                problems.append('after %s the canvas is %d wide on a screen %d high' % (how, width, room))
+            page.evaluate('document.exitFullscreen()')
+            page.wait_for('document.fullscreenElement === null', 'the end of full screen', 10)
+        if page.frame() != 0 or page.evaluate('document.getElementById("overlay").hidden'):
+            problems.append('the intro started')
+        checks.record('F and the button fill the screen', '; '.join(problems))
+
         # The picture: the largest whole scale that fits, again after a resize.
         sizes = []
         for width, height in ((800, 600), (1100, 900)):
@@ -467,7 +493,7 @@ def run(site, build, work):
 
         # A click starts it with sound; the pace over 5 s and the sound's first seconds.
         t_click = time.monotonic()
-        page.click(400, 300)
+        page.click(400, 60)  # on the start screen, above its button
         page.wait_for('vorn.frame() >= 1', 'the first frame', 20)
         print('# first frame %.2f s after the click' % (time.monotonic() - t_click), flush=True)
         browser.pump(0.5)
@@ -525,7 +551,7 @@ def run(site, build, work):
 
         # Start again: a fresh run, its first frame as on Linux; SPACE skips to the rolls.
         page.evaluate('vorn.holdAt(1)')
-        page.click(400, 300)
+        page.click(400, 60)  # on the start screen, above its button
         page.wait_for('vorn.held()', 'the first frame of the new run', 20)
         problems = []
         frame_problems(page, frames, 'frame 1 after the new start', 1, problems)

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "core/pixel_spans.h"
 
 namespace {
 
@@ -39,6 +42,19 @@ int blue_shift = 0;
 Uint32 alpha_bits = 0;
 Uint8 cube[256];            // paletted: 3-3-2 colour cube -> palette index
 bool cube_identity = false; // paletted: every cube entry is its own index
+// Full screen: wanted for the modes to come, the desktop's size as SDL
+// reported it before any mode, and where the picture goes on the current
+// surface: enlarged `scale` times, its top-left corner at (left, top).
+bool fullscreen_wanted = false;
+int32_t desktop_width = 0;
+int32_t desktop_height = 0;
+struct Placement {
+  int32_t left, top, scale;
+};
+bool enlarged = false;
+Placement place{0, 0, 1};
+int blackouts = 0;                // presentations that first paint the whole surface black
+std::vector<uint32_t> enlarged_view;  // converted layout: the enlarged picture, for SDL to convert
 KeyCell* the_cell = nullptr;
 ScreenObserver observer = nullptr;
 void* observer_context = nullptr;
@@ -47,11 +63,13 @@ bool is_the_screen(const Screen* screen) {
   return screen != nullptr && screen == the_screen;
 }
 
-void screen_update() {
+// Shows the surface: all of it, or of a single buffer only the rectangle
+// at (x, y) w x h; (0, 0, 0, 0) is the whole.
+void screen_update(int32_t x = 0, int32_t y = 0, int32_t w = 0, int32_t h = 0) {
   if (double_buffered) {
     SDL_Flip(video_surface);
   } else {
-    SDL_UpdateRect(video_surface, 0, 0, 0, 0);
+    SDL_UpdateRect(video_surface, x, y, static_cast<Uint32>(w), static_cast<Uint32>(h));
   }
 }
 
@@ -159,20 +177,81 @@ bool copy_block(const Image* image) {
 }
 
 // Each word's channels moved to the surface's bytes; its alpha bits, if it
-// has any, set (opaque).
-bool copy_reordered(const Image* image) {
-  if (SDL_LockSurface(video_surface) != 0) return false;
+// has any, set (opaque).  dst may be src.
+void reorder(Uint32* dst, const uint32_t* src, size_t count) {
   const int red = red_shift, green = green_shift, blue = blue_shift;
   const Uint32 alpha = alpha_bits;
-  const size_t count = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
-  const uint32_t* src = image->pixels;
-  Uint32* dst = static_cast<Uint32*>(video_surface->pixels);
   for (size_t i = 0; i < count; ++i) {
     const uint32_t p = src[i];
     dst[i] = (((p >> 16) & 0xFFu) << red) | (((p >> 8) & 0xFFu) << green) | ((p & 0xFFu) << blue) | alpha;
   }
+}
+
+bool copy_reordered(const Image* image) {
+  if (SDL_LockSurface(video_surface) != 0) return false;
+  reorder(static_cast<Uint32*>(video_surface->pixels), image->pixels,
+          static_cast<size_t>(image->width) * static_cast<size_t>(image->height));
   SDL_UnlockSurface(video_surface);
   return true;
+}
+
+// ---- full screen --------------------------------------------------------
+
+// The image enlarged place.scale times into rows `pitch` pixels apart from
+// `to`: each row widened once (and its channels moved, for the words
+// layout) and copied to the rows below it.
+void enlarge(const Image* image, uint32_t* to, size_t pitch, bool moved) {
+  const int32_t scale = place.scale;
+  const size_t width = static_cast<size_t>(image->width);
+  const size_t wide = width * static_cast<size_t>(scale);
+  for (int32_t y = 0; y < image->height; ++y) {
+    uint32_t* first = to + static_cast<size_t>(y) * static_cast<size_t>(scale) * pitch;
+    span_widen(first, image->pixels + static_cast<size_t>(y) * width, width, scale);
+    if (moved) reorder(first, first, wide);
+    for (int32_t k = 1; k < scale; ++k) std::memcpy(first + static_cast<size_t>(k) * pitch, first, wide * 4);
+  }
+}
+
+// Surfaces of other layouts get the enlarged picture through SDL's
+// conversion.
+bool blit_enlarged(const Image* image) {
+  const int32_t wide = image->width * place.scale;
+  const int32_t tall = image->height * place.scale;
+  enlarged_view.resize(static_cast<size_t>(wide) * static_cast<size_t>(tall));
+  enlarge(image, enlarged_view.data(), static_cast<size_t>(wide), false);
+  const Image view{wide, tall, enlarged_view.data()};
+  SDL_Surface* from = surface_view(&view, wide, tall);
+  if (from == nullptr) return false;
+  SDL_Rect to{static_cast<Sint16>(place.left), static_cast<Sint16>(place.top), 0, 0};
+  const int result = SDL_BlitSurface(from, nullptr, video_surface, &to);
+  SDL_FreeSurface(from);
+  return result == 0;
+}
+
+bool paint_enlarged(const Image* image) {
+  if (blackouts > 0 && SDL_FillRect(video_surface, nullptr, SDL_MapRGB(video_surface->format, 0, 0, 0)) != 0)
+    return false;
+  if (layout == Layout::converted) return blit_enlarged(image);
+  if (SDL_LockSurface(video_surface) != 0) return false;
+  const size_t pitch = static_cast<size_t>(video_surface->pitch) / 4;
+  uint32_t* corner = static_cast<uint32_t*>(video_surface->pixels) + static_cast<size_t>(place.top) * pitch +
+                     static_cast<size_t>(place.left);
+  enlarge(image, corner, pitch, layout == Layout::words);
+  SDL_UnlockSurface(video_surface);
+  return true;
+}
+
+// A full-screen surface at the desktop's size with room for width x height
+// at least once, 32-bit (SDL converts for the display where it is not), or
+// null.  Sets the placement.
+SDL_Surface* set_fullscreen_mode(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0 || desktop_width < width || desktop_height < height) return nullptr;
+  SDL_Surface* surface = SDL_SetVideoMode(desktop_width, desktop_height, 32, video_flags | SDL_FULLSCREEN);
+  if (surface == nullptr) return nullptr;
+  const int32_t scale = std::min(surface->w / width, surface->h / height);
+  if (scale < 1 || surface->format->BitsPerPixel != 32) return nullptr;  // the caller sets a window instead
+  place = Placement{(surface->w - width * scale) / 2, (surface->h - height * scale) / 2, scale};
+  return surface;
 }
 
 // Chooses the layout for a surface just set to width x height.
@@ -184,8 +263,10 @@ void map_layout(int32_t width, int32_t height) {
     return;
   }
   const Uint32 r = format->Rmask, g = format->Gmask, b = format->Bmask;
-  const bool unpadded = format->BitsPerPixel == 32 && video_surface->w == width && video_surface->h == height &&
-                        static_cast<int64_t>(video_surface->pitch) == static_cast<int64_t>(width) * 4;
+  // Enlarged pictures go row by row, whatever the surface's row length.
+  const bool unpadded = format->BitsPerPixel == 32 &&
+                        (enlarged || (video_surface->w == width && video_surface->h == height &&
+                                      static_cast<int64_t>(video_surface->pitch) == static_cast<int64_t>(width) * 4));
   const bool bytes = byte_shift(r) >= 0 && byte_shift(g) >= 0 && byte_shift(b) >= 0 && r != g && g != b &&
                      r != b && ((r | g | b) & format->Amask) == 0;
   if (unpadded && r == image_rmask && g == image_gmask && b == image_bmask) {
@@ -219,8 +300,18 @@ bool paint_whole(const Image* image) {
 void present_whole(Screen* screen, const Image* image) {
   if (!presentable(screen, image)) return screen_error();
   if (video_surface == nullptr) return;
-  if (!paint_whole(image)) return;
-  screen_update();
+  if (!enlarged) {
+    if (!paint_whole(image)) return;
+    screen_update();
+  } else {
+    if (!paint_enlarged(image)) return;
+    if (blackouts > 0) {
+      --blackouts;
+      screen_update();
+    } else {
+      screen_update(place.left, place.top, image->width * place.scale, image->height * place.scale);
+    }
+  }
   screen_presented(image);
 }
 
@@ -262,13 +353,27 @@ void screen_destroy(Screen** screen) {
 void screen_set_mode(Screen* screen, int32_t width, int32_t height) {
   if (!is_the_screen(screen) || width < 0 || height < 0) return screen_error();
   if (video_surface != nullptr) SDL_FreeSurface(video_surface);  // ignored for the display surface
-  video_surface = SDL_SetVideoMode(width, height, 0, video_flags);
+  video_surface = fullscreen_wanted ? set_fullscreen_mode(width, height) : nullptr;
+  enlarged = video_surface != nullptr;
+  if (!enlarged) video_surface = SDL_SetVideoMode(width, height, 0, video_flags);
   if (video_surface == nullptr) return screen_error();
   map_layout(width, height);
   screen->depth = video_surface->format->BitsPerPixel;
   screen->width = width;
   screen->height = height;
   double_buffered = (video_surface->flags & SDL_DOUBLEBUF) != 0 ? 1 : 0;
+  blackouts = enlarged ? 1 + double_buffered : 0;  // both buffers of a double-buffered surface
+}
+
+void screen_set_fullscreen(int on) {
+  fullscreen_wanted = on != 0;
+  // Once a mode is set SDL reports that mode's size instead.
+  if (!fullscreen_wanted || desktop_width > 0 || SDL_GetVideoSurface() != nullptr) return;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+  const SDL_VideoInfo* info = SDL_GetVideoInfo();
+  if (info == nullptr) return;
+  desktop_width = info->current_w;
+  desktop_height = info->current_h;
 }
 
 int screen_has_surface(const Screen* screen) {

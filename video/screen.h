@@ -26,8 +26,16 @@ Screen* screen_create();
 // Frees the Screen, drops the video surface and nulls *screen.
 void screen_destroy(Screen** screen);
 // Sets the video mode at the display's depth.  A failed mode set leaves
-// the Screen as it was and no video surface.
+// the Screen as it was and no video surface.  In full screen (below) the
+// Screen keeps the requested size while the surface has the desktop's.
 void screen_set_mode(Screen* screen, int32_t width, int32_t height);
+// On (non-zero): the modes set from now on fill the screen.  The surface
+// takes the desktop's size (read here, so call it before the first mode is
+// set), and every presentation shows the picture enlarged by the largest
+// whole factor that fits, centred on black, each pixel a square block.
+// Where the desktop's size is unknown or smaller than the mode, or no
+// full-screen mode can be set, the mode is an ordinary window.
+void screen_set_fullscreen(int on);
 // 1 when screen is the single Screen and holds a video surface, else 0.
 int screen_has_surface(const Screen* screen);
 // SDL's text for its last failure, e.g. why no video mode could be set.
@@ -35,8 +43,8 @@ const char* screen_failure();
 // Presents an image of exactly the screen's size: one block copy when the
 // surface is 32-bit 0x00RRGGBB with unpadded rows, a copy that moves the
 // channels when it is 32-bit with one byte per channel in another order, a
-// converting blit on any other surface.  Without a video surface nothing
-// happens.
+// converting blit on any other surface; in full screen, enlarged into the
+// middle of the surface.  Without a video surface nothing happens.
 void screen_present_copy(Screen* screen, const Image* image);
 // The same picture, presented the same way: SDL 1.2's X11 driver sends its
 // own buffer to the window, so lending it the image's buffer showed nothing.

@@ -1,7 +1,8 @@
 // The page around the intro: it fits the picture to the window, starts the
 // intro on a click or a key (at once with #autostart), plays the sound the
 // intro hands over after every frame through an audio worklet, paces the
-// frames, and offers a new start when the intro has ended.
+// frames, offers a new start when the intro has ended, and fills the screen
+// on F or its button.
 'use strict';
 
 (function () {
@@ -26,6 +27,35 @@
   }
   window.addEventListener('resize', fit);
   fit();
+
+  // ---- full screen: the whole page, start and end screens too ----
+  // F (the intro has no use for it) or the button; the picture keeps its
+  // whole factor, now of the screen's size.
+  const fullscreenButton = document.getElementById('fullscreen');
+
+  function toggleFullscreen() {
+    if (document.fullscreenElement) {
+      document.exitFullscreen();
+    } else if (document.documentElement.requestFullscreen) {
+      document.documentElement.requestFullscreen().catch((error) => console.warn('no full screen: ' + error));
+    }
+  }
+
+  function isFullscreenKey(event) {
+    return (event.key || '').toLowerCase() === 'f' && !event.ctrlKey && !event.altKey && !event.metaKey;
+  }
+
+  window.addEventListener('keydown', (event) => {
+    if (isFullscreenKey(event) && !event.repeat) toggleFullscreen();
+  }, true);
+  fullscreenButton.addEventListener('click', (event) => {
+    event.stopPropagation();  // the start screen's click would start the intro
+    toggleFullscreen();
+  });
+  document.addEventListener('fullscreenchange', () => {
+    fullscreenButton.textContent = document.fullscreenElement ? 'leave full screen (F)' : 'full screen (F)';
+    fit();
+  });
 
   // ---- sound: one context and one worklet node for the page's life ----
   let audio = null;  // {context, node, ready}
@@ -119,6 +149,7 @@
   }
 
   function startByGesture(event) {
+    if (event.type === 'keydown' && isFullscreenKey(event)) return;
     event.preventDefault();
     start(true);
   }

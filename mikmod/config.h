@@ -1,0 +1,31 @@
+/* libmikmod's build configuration for the intro's own builds of it (the web
+   build and the portable Linux build): the library's own mixer and loaders,
+   no threads of its own, and random() for the player's random waveforms, as
+   Debian's Linux build has it.  Of its output drivers only the silent one
+   (MikMod_RegisterAllDrivers always adds it) and, on Linux, PulseAudio's:
+   that build adds DRV_PULSEAUDIO and HAVE_PTHREAD (whose locks Debian's
+   build has too) on the compiler's command line. */
+#ifndef VORN_MIKMOD_CONFIG_H
+#define VORN_MIKMOD_CONFIG_H
+
+#define VERSION "3.3.11.1"
+
+#define HAVE_FCNTL_H 1
+#define HAVE_INTTYPES_H 1
+#define HAVE_LIMITS_H 1
+#define HAVE_MEMCMP 1
+#define HAVE_POSIX_MEMALIGN 1
+#define HAVE_SETENV 1
+#define HAVE_SNPRINTF 1
+#define HAVE_SRANDOM 1
+#define HAVE_STDINT_H 1
+#define HAVE_STDLIB_H 1
+#define HAVE_STRING_H 1
+#define HAVE_STRSTR 1
+#define HAVE_SYS_STAT_H 1
+#define HAVE_SYS_TYPES_H 1
+#define HAVE_UNISTD_H 1
+#define STDC_HEADERS 1
+#define HAVE_C_INLINE 1
+
+#endif
