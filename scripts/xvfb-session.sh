@@ -55,8 +55,11 @@ use_sdl12_compat() {
   export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/sdl2.supp:print_suppressions=0"
 }
 
-# maps_sdl12_compat PID: the process has sdl12-compat's SDL 1.2 mapped.
-maps_sdl12_compat() { grep -q '/sdl12-compat/libSDL-1\.2\.so' "/proc/$1/maps" 2>/dev/null; }
+# maps_sdl12_compat PID: the process has sdl12-compat's SDL 1.2 mapped:
+# SDL 1.2 with SDL 2 beside it, wherever the release keeps them.
+maps_sdl12_compat() {
+  grep -q '/libSDL-1\.2\.so' "/proc/$1/maps" 2>/dev/null && grep -q '/libSDL2-2\.0\.so' "/proc/$1/maps" 2>/dev/null
+}
 
 window_shown() { xdotool search --onlyvisible --class vorndemo >/dev/null 2>&1; }
 
