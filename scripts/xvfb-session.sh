@@ -56,10 +56,13 @@ use_sdl12_compat() {
   export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/sdl2.supp:print_suppressions=0"
 }
 
-# maps_sdl12_compat PID: the process has sdl12-compat's SDL 1.2 mapped:
-# SDL 1.2 with SDL 2 beside it, wherever the release keeps them.
+# maps_sdl12_compat PID: the SDL 1.2 the process has mapped, wherever the
+# release keeps it, is sdl12-compat.  (SDL 2 mapped says nothing: Debian
+# 12's libmikmod links it for its own output.)
 maps_sdl12_compat() {
-  grep -q '/libSDL-1\.2\.so' "/proc/$1/maps" 2>/dev/null && grep -q '/libSDL2-2\.0\.so' "/proc/$1/maps" 2>/dev/null
+  local lib
+  lib=$(awk '$6 ~ /\/libSDL-1\.2\.so/ { print $6; exit }' "/proc/$1/maps" 2>/dev/null) || return 1
+  [ -n "$lib" ] && sdl12_is_compat "$lib"
 }
 
 window_shown() { xdotool search --onlyvisible --class vorndemo >/dev/null 2>&1; }
