@@ -51,18 +51,21 @@ apt_update() {
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
+# known PACKAGE: dpkg or apt knows it; apt's package lists are fetched
+# first when it does not (a fresh machine has none).
+known() {
+  installed "$1" || apt-cache show --no-all-versions "$1" >/dev/null 2>&1 || apt_update
+}
+
 # source_of PACKAGE: the source package PACKAGE is built from, the
-# installed version's or else apt's candidate's; package lists are fetched
-# first when apt knows nothing about it yet (a fresh machine).
+# installed version's or else apt's candidate's.
 source_of() {
   if installed "$1"; then
     dpkg-query -W -f='${source:Package}' "$1"
     return
   fi
-  apt-cache show --no-all-versions "$1" >/dev/null 2>&1 || apt_update
   apt-cache show --no-all-versions "$1" 2>/dev/null |
-    awk '/^Package:/ { p = $2 } /^Source:/ { s = $2 } END { if (p == "") exit 1; print (s != "" ? s : p) }' ||
-    fail "apt offers no $1"
+    awk '/^Package:/ { p = $2 } /^Source:/ { s = $2 } END { if (p == "") exit 1; print (s != "" ? s : p) }'
 }
 
 wanted=()
@@ -72,7 +75,10 @@ want() { wanted+=("$@"); }
 # a package of its own where the release's SDL 1.2 is the classic one
 # (Debian 12); nothing more where the release's SDL 1.2 is sdl12-compat.
 want_sdl12_compat() {
-  [ "$(source_of libsdl1.2debian)" = sdl12-compat ] || want libsdl1.2-compat
+  local source
+  known libsdl1.2debian
+  source=$(source_of libsdl1.2debian) || fail "apt offers no libsdl1.2debian"
+  [ "$source" = sdl12-compat ] || want libsdl1.2-compat
 }
 
 add_purpose() {
