@@ -52,16 +52,14 @@ portable() {
   local output="$dist/$name-linux-$(uname -m).tar.xz"
   # Paths of this checkout stay out of the binaries.
   local flags="-ffile-prefix-map=$root=."
-  local static=()
-  if grep -q VORN_STATIC_MIKMOD CMakeLists.txt; then
-    bash web/fetch-libmikmod.sh "$root/build-web/libmikmod" >&2
-    static=(-DVORN_STATIC_MIKMOD=ON "-DMIKMOD_SOURCE=$(ls -d "$root"/build-web/libmikmod/libmikmod-*/ | head -n 1)")
-  fi
+  # libmikmod from its Debian source, as the web build has it, built in.
+  bash web/fetch-libmikmod.sh "$root/build-web/libmikmod" >&2
   echo "release: building the portable archive in $build" >&2
   cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS=$flags" "-DCMAKE_C_FLAGS=$flags" \
     -DVORN_TESTS=OFF -DVORN_BENCH=OFF -DVORN_TOOLS=OFF \
     -DVORN_LAUNCHER_DIR=. -DVORN_PROGRAM_DIR=lib -DVORN_DATA_DIR=data -DVORN_TEXTS_DIR=. \
-    -DVORN_CAPTURE_DIR= -DVORN_SHARE_DIR= "${static[@]}" >/dev/null
+    -DVORN_CAPTURE_DIR= -DVORN_SHARE_DIR= \
+    -DVORN_STATIC_MIKMOD=ON "-DMIKMOD_SOURCE=$root/build-web/libmikmod/source" >/dev/null
   cmake --build "$build" -j "$jobs" --target vorndemo screensize >/dev/null
   rm -rf "$stage"
   cmake --install "$build" --prefix "$stage/$name" --strip >/dev/null
