@@ -104,7 +104,8 @@ site="$root/build-web/site"
 rm -rf "$work/web"
 mkdir -p "$work/web"
 cp -r "$site" "$work/web/$name-web"
-chmod -R u+rwX,go+rX,go-w "$work/web"
+find "$work/web" -type d -exec chmod 0755 {} +
+find "$work/web" -type f -exec chmod 0644 {} +
 find "$work/web" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 zip_file="$dist/$name-web.zip"
 rm -f "$zip_file"
