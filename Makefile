@@ -4,6 +4,13 @@ BUILD     ?= build
 ASAN      ?= build-asan
 FUZZBUILD ?= build-fuzz
 WEBBUILD  ?= build-web
+# The fresh Debian roots of make test-trixie, and their mmdebstrap tarballs.
+ROOTS     ?= build-roots
+# Each target installs the Debian packages of its own purposes first.
+SETUP     = bash scripts/setup.sh
+# Configures $(BUILD); the tests and benchmarks stay as an earlier configure
+# left them (off in a new folder), so that they are built only once asked for.
+CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # emscripten's linker needs Debian's node modules (acorn); EM_CACHE would
 # point it away from Debian's frozen cache of system libraries.
 EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
@@ -11,26 +18,34 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim still
+.PHONY: all build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable
 
 all: build
 
-setup:
-	@bash scripts/setup.sh
+# The program only: what `make run` needs.
+build:
+	@$(SETUP) build
+	$(CONFIGURE) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target vorndemo screensize
 
-build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Everything in $(BUILD): the program, the tools, the capture, the tests and
+# the benchmarks.
+build-all:
+	@$(SETUP) test
+	$(CONFIGURE) -DVORN_TESTS=ON -DVORN_BENCH=ON >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
-asan: setup
-	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON >/dev/null
+asan:
+	@$(SETUP) test
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON -DVORN_TESTS=ON >/dev/null
 	cmake --build $(ASAN) -j $(JOBS)
 
-fuzz-build: setup
+fuzz-build:
+	@$(SETUP) fuzz
 	CXX=clang++ cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_FUZZ=ON >/dev/null
 	cmake --build $(FUZZBUILD) -j $(JOBS)
 
-unit: build
+unit: build-all
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 asan-test: asan
@@ -44,17 +59,18 @@ test: unit asan-test fuzz-smoke web-test
 
 # The web version in headless Chromium, compared with the Linux build.  It
 # runs once: nothing in the browser is built with the sanitizers.
-web-test: build web
+web-test: build-all web
 	python3 tests/web_page.py $(WEBBUILD)/site $(BUILD)
 
 fuzz: fuzz-build
 	@bash scripts/fuzz.sh $(FUZZBUILD) $(SECONDS)
 
 # The web version: build-web/site holds the whole site.
-web: setup
+web:
+	@$(SETUP) web
 	bash web/fetch-libmikmod.sh $(WEBBUILD)/libmikmod
 	$(EMENV) emcmake cmake -S . -B $(WEBBUILD) -DCMAKE_BUILD_TYPE=Release \
-	  -DMIKMOD_SOURCE=$(abspath $(WEBBUILD))/libmikmod/libmikmod-3.3.11.1 >/dev/null
+	  -DMIKMOD_SOURCE=$(abspath $(WEBBUILD))/libmikmod/source >/dev/null
 	$(EMENV) cmake --build $(WEBBUILD) -j $(JOBS)
 
 serve: web
@@ -69,27 +85,60 @@ run: build
 	@bash scripts/play.sh $(if $(SCALE),--scale $(SCALE)) $(if $(filter-out 0,$(FULLSCREEN)),--fullscreen) $(BUILD)/vorndemo || [ $$? -eq 1 ]
 
 data: build
+	cmake --build $(BUILD) -j $(JOBS) --target vorngen
 	$(BUILD)/tools/vorngen data
 	$(BUILD)/tools/vorngen --icons icons
 
-preview: build
+preview:
+	@$(SETUP) preview
 	bash scripts/preview.sh $(BUILD)
 
 # One pass of the intro at 4x as an H.264/AAC video; the scroll-text echo
 # goes to $(BUILD)/vorndemo.log.
-video: build
+video:
+	@$(SETUP) video
+	$(CONFIGURE) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target vorncapture
 	$(BUILD)/capture/vorncapture $(BUILD)/vorndemo.mp4 >$(BUILD)/vorndemo.log
 
 # The README's moving preview: a 12 s animated WebP cut from a capture.
-anim: build
+anim:
+	@$(SETUP) anim
+	$(CONFIGURE) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target vorncapture
 	bash scripts/anim.sh $(BUILD) docs/intro.webp
 
 # The web page's start-screen still: one frame of a capture.
-still: build
+still:
+	@$(SETUP) anim
+	$(CONFIGURE) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target vorncapture
 	bash scripts/still.sh $(BUILD) web/page/still.png
 
-bench: build
+bench:
+	@$(SETUP) bench
+	$(CONFIGURE) -DVORN_BENCH=ON >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target vornbench
 	$(BUILD)/bench/vornbench
 
+# make test in a fresh root of Debian 13 (or 12), on a clone of the
+# committed HEAD; the root is removed afterwards, also after a failure or
+# an interrupt.
+test-trixie test-bookworm: test-%:
+	@$(SETUP) root
+	bash scripts/fresh-root.sh --work $(ROOTS) --clone . /root/vorndemo $* make -C /root/vorndemo test
+
+# The release files in dist/ (scripts/release.sh): the Debian package, the
+# portable archive, the source and the web site, and their checksums.
+release: web
+	@$(SETUP) release
+	JOBS=$(JOBS) bash scripts/release.sh
+
+# The portable archive alone.
+portable:
+	@$(SETUP) release
+	JOBS=$(JOBS) bash scripts/release.sh portable
+
 clean:
-	rm -rf $(BUILD) $(ASAN) $(FUZZBUILD) $(WEBBUILD)
+	rm -rf $(BUILD) $(ASAN) $(FUZZBUILD) $(WEBBUILD) build-release build-portable dist
+	rm -rf --one-file-system $(ROOTS)
