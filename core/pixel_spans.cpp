@@ -137,7 +137,7 @@ void span_widen(uint32_t* d, const uint32_t* s, size_t n, int32_t scale) {
   static constexpr Widen widen[] = {widen_by<1>, widen_by<2>, widen_by<3>, widen_by<4>,
                                     widen_by<5>, widen_by<6>, widen_by<7>, widen_by<8>};
   if (scale <= 8) return widen[scale - 1](s, n, d);
-  // Screens of 2048 rows and more: no case of its own.
+  // Screens of 2304 rows and more (9 x 256): no case of their own.
   const size_t times = static_cast<size_t>(scale);
   for (size_t i = 0; i < n; ++i) span_fill(d + i * times, s[i], times);
 }
