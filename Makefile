@@ -70,7 +70,7 @@ web:
 	@$(SETUP) web
 	bash web/fetch-libmikmod.sh $(WEBBUILD)/libmikmod
 	$(EMENV) emcmake cmake -S . -B $(WEBBUILD) -DCMAKE_BUILD_TYPE=Release \
-	  -DMIKMOD_SOURCE=$(abspath $(WEBBUILD))/libmikmod/libmikmod-3.3.11.1 >/dev/null
+	  -DMIKMOD_SOURCE=$(abspath $(WEBBUILD))/libmikmod/source >/dev/null
 	$(EMENV) cmake --build $(WEBBUILD) -j $(JOBS)
 
 serve: web

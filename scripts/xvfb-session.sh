@@ -44,19 +44,26 @@ start_xvfb() {
 
 # use_sdl12_compat VSYNC: programs started after run on sdl12-compat, at 1x,
 # with its wait for the display's refresh on (1) or off (0).  The leak
-# checker of the sanitizer build is told to pass over what SDL 2 and D-Bus
-# keep until the process ends (the intro never shuts SDL down).
+# checker of the sanitizer build is told to pass over what SDL 2, its GL
+# driver (Mesa's GLX) and D-Bus keep until the process ends (the intro
+# never shuts SDL down).
 use_sdl12_compat() {
   local dir
   dir=$(sdl12_compat_dir) || fail "sdl12-compat is not installed (bash scripts/setup.sh installs it)"
   export LD_LIBRARY_PATH="$dir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
   export SDL12COMPAT_SYNC_TO_VBLANK="$1" SDL12COMPAT_WINDOW_SCALING=1
-  printf 'leak:libSDL2-2.0.so\nleak:libdbus-1.so\n' >"$work/sdl2.supp"
+  printf 'leak:libSDL2-2.0.so\nleak:libGLX_mesa.so\nleak:libdbus-1.so\n' >"$work/sdl2.supp"
   export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/sdl2.supp:print_suppressions=0"
 }
 
-# maps_sdl12_compat PID: the process has sdl12-compat's SDL 1.2 mapped.
-maps_sdl12_compat() { grep -q '/sdl12-compat/libSDL-1\.2\.so' "/proc/$1/maps" 2>/dev/null; }
+# maps_sdl12_compat PID: the SDL 1.2 the process has mapped, wherever the
+# release keeps it, is sdl12-compat.  (SDL 2 mapped says nothing: Debian
+# 12's libmikmod links it for its own output.)
+maps_sdl12_compat() {
+  local lib
+  lib=$(awk '$6 ~ /\/libSDL-1\.2\.so/ { print $6; exit }' "/proc/$1/maps" 2>/dev/null) || return 1
+  [ -n "$lib" ] && sdl12_is_compat "$lib"
+}
 
 window_shown() { xdotool search --onlyvisible --class vorndemo >/dev/null 2>&1; }
 

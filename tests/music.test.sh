@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The music module as three independent players hear it: libmikmod (through
-# its WAV disk writer, as the intro plays it), openmpt123 and xmp.  Each must
-# load it without an error or warning, play one pass of the same length
-# (within 1 % of each other and of the length the order list gives), never go
-# quiet (the RMS of every 5-second window above 0.01, about -40 dBFS) and never
-# reach full scale (peak below 0.98).  The players' exit codes say nothing
-# about loading, so their output is read instead.
+# The music module as three independent players hear it: libmikmod
+# (xmrender: its software mixer as the intro plays it), openmpt123 and xmp.
+# Each must load it without an error or warning, play one pass of the same
+# length (within 1 % of each other and of the length the order list
+# gives), never go quiet (the RMS of every 5-second window above 0.01, about
+# -40 dBFS) and never reach full scale (peak below 0.98).  The players'
+# exit codes say nothing about loading, so their output is read instead.
 set -euo pipefail
 
 song="$VORN_SOURCE_DIR/data/duSkal-20080501.xm"

@@ -2,7 +2,7 @@
 // code: ffprobe reads the file's streams, ffmpeg decodes its frames and
 // sound, a run of the driver with an observer of its own (in a child
 // process) gives the frames the program presents, and xmrender (libmikmod's
-// WAV disk writer) gives the music.  The run mixes 1024 samples after each
+// mixer in 32 KiB steps, none of our driver) gives the music.  The run mixes 1024 samples after each
 // frame as a desktop plays them: the player's random waveforms and the star
 // field draw from the same rand(), so the stars depend on that pace.
 // Every program started here runs with a time limit and a limit on the size

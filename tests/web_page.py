@@ -8,7 +8,7 @@ drives Debian's Chromium, headless, through its DevTools protocol over a pipe,
 and compares what the page does with the Linux build in NATIVE_BUILD_DIR:
 the pictures with vorncapture's lossless frames (the presentation observer
 under SDL's dummy driver), the scroll-text echo with vorncapture's standard
-output, the sound with libmikmod's own WAV writer (xmrender).  The page's test
+output, the sound with libmikmod's own mixer (xmrender).  The page's test
 interface (window.vorn) tells the frame count and stops the run at a chosen
 frame.  Everything started here -- the browser by its process group, the web
 server, the temporary folders -- is gone when the script ends, however it ends.
