@@ -19,6 +19,7 @@
 #            make portable): Debian's package tools and checkers, the
 #            PulseAudio headers of the portable build, the archivers
 #
+# Without a purpose: test.
 # Debian 12 and 13 are served; where they differ, the choice follows what
 # this machine's apt offers.  apt-get runs through sudo when not root, with
 # one `apt-get update` at most, and none when nothing is missing.
@@ -29,14 +30,15 @@ usage() {
   echo "usage: bash scripts/setup.sh build|fuzz|web|video|anim|bench|preview|test|root|release..." >&2
   exit 2
 }
-[ $# -ge 1 ] || usage
+[ $# -ge 1 ] || set -- test
 
 command -v apt-get >/dev/null && command -v dpkg-query >/dev/null ||
   fail "needs Debian's apt-get and dpkg, which this machine does not have"
-os=$( (. /etc/os-release && echo "${ID:-}-${VERSION_ID:-} ${PRETTY_NAME:-}") 2>/dev/null) || os=""
-case ${os%% *} in
+release=$( (. /etc/os-release && echo "${ID:-}-${VERSION_ID:-}") 2>/dev/null) || release=""
+case $release in
   debian-12 | debian-13) ;;
-  *) fail "serves Debian 12 and 13; this machine runs ${os#* }" ;;
+  *) fail "serves Debian 12 and 13; this machine runs $( (. /etc/os-release && echo "${PRETTY_NAME:-$release}") 2>/dev/null ||
+       echo "a system without /etc/os-release")" ;;
 esac
 
 as_root=(env DEBIAN_FRONTEND=noninteractive)

@@ -380,13 +380,9 @@ bool make_instruments(XmModule* m) {
   set_envelope(arp, arp_env, 4, 0x400);
   set_envelope(bass, bass_env, 4, 0x600);
   set_envelope(pad, pad_env, 4, 0x100);
-  lead->vibrato_type = 0;  // a sine vibrato that fades in on long notes
-  lead->vibrato_sweep = 40;
-  lead->vibrato_depth = 3;
-  lead->vibrato_rate = 24;
-  pad->vibrato_sweep = 80;
-  pad->vibrato_depth = 1;
-  pad->vibrato_rate = 10;
+  // No instrument auto-vibrato: libmikmod 3.3.11 never plays the sine one
+  // (it reads its table at the sample's position, not the voice's), later
+  // releases do, and the intro must sound the same on both.
 
   lead->sample.panning = 0x70;
   pad->sample.panning = 0x68;
