@@ -18,7 +18,7 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable
+.PHONY: all build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable test-release
 
 all: build
 
@@ -133,6 +133,13 @@ test-trixie test-bookworm: test-%:
 release: web
 	@$(SETUP) release
 	JOBS=$(JOBS) bash scripts/release.sh
+
+# The release files checked as people get them (tests/release.sh): sums,
+# lintian, the validators, the same bytes from another folder, and the
+# package and the portable archive in fresh Debian 12 and 13 roots.
+test-release: release
+	@$(SETUP) root
+	bash tests/release.sh $(ROOTS)
 
 # The portable archive alone.
 portable:

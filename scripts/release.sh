@@ -3,6 +3,8 @@
 # wherever the checkout lies:
 #   bash scripts/release.sh            all of them (make release; make web first)
 #   bash scripts/release.sh portable   the portable archive alone (make portable)
+#   bash scripts/release.sh packages   the source, the package and the portable
+#                                      archive, without the site or the sums
 #
 # - vorndemo-VERSION.tar.gz: the source, git archive of HEAD
 # - vorndemo_VERSION-1_ARCH.deb: dpkg-buildpackage -b in that source,
@@ -71,7 +73,7 @@ if [ "${1:-}" = portable ]; then
   portable
   exit 0
 fi
-[ $# -eq 0 ] || die "usage: bash scripts/release.sh [portable]"
+[ $# -eq 0 ] || [ "$1" = packages ] || die "usage: bash scripts/release.sh [portable|packages]"
 
 # ---- the source --------------------------------------------------------------
 
@@ -96,6 +98,7 @@ cp "$work/$deb" "$dist/$deb"
 echo "release: wrote $dist/$deb" >&2
 
 portable
+[ "${1:-}" != packages ] || exit 0
 
 # ---- the web site ---------------------------------------------------------------
 

@@ -1,0 +1,194 @@
+#!/usr/bin/env bash
+# The release as people get it (make test-release, after make release):
+#
+# - dist/ holds the four files and SHA256SUMS, which checks them;
+# - lintian finds no error and no warning in the package, and its desktop
+#   entry and AppStream metadata pass desktop-file-validate and
+#   appstreamcli;
+# - the portable program's NEEDED entries are exactly those README.txt names;
+# - a clone of the committed HEAD in another folder builds the same package
+#   and the same portable archive, byte for byte;
+# - in fresh Debian 12 and 13 roots, `apt-get install ./PACKAGE` pulls what
+#   it needs, `vorndemo` opens a 512 x 512 window on a 1920 x 1080 Xvfb and
+#   ESC ends it after the fade with status 1, and `apt-get purge` leaves
+#   none of its files;
+# - in a fresh Debian 13 root with SDL 1.2 and libpulse but no libmikmod, the
+#   portable archive unpacked into a folder whose path has a space does the
+#   same.
+#
+#   bash tests/release.sh ROOTS     (ROOTS: the fresh-root helper's folder)
+#
+# Inside a root the same file runs as `release.sh --inside package|archive
+# FILE`.
+set -euo pipefail
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+pass() { echo "ok: $*"; }
+
+# wait_for SECONDS COMMAND...: retries COMMAND every 0.05 s until it succeeds.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+}
+
+# ---- inside a fresh root --------------------------------------------------------
+
+# Xvfb at 1920 x 1080 and Mesa's GL, which a desktop has and which lets
+# sdl12-compat wait for the display's refresh; the program's window 512 x
+# 512; ESC held until it has gone: after a fade paced by the display (256
+# frames at 120 Hz or less take 2 s or more), status 1.
+run_intro() {
+  local label=$1
+  shift
+  local xvfb_pid="" intro_pid=""
+  # shellcheck disable=SC2317 # run by the trap
+  stop() {
+    [ -z "$intro_pid" ] || kill "$intro_pid" 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+  }
+  trap stop EXIT
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>/tmp/display 2>/tmp/xvfb.log &
+  xvfb_pid=$!
+  wait_for 15 test -s /tmp/display || fail "$label: Xvfb did not start"
+  export DISPLAY=":$(head -n 1 /tmp/display)" PULSE_SERVER=unix:/nonexistent/pulse
+  "$@" >/tmp/intro.out 2>/tmp/intro.err &
+  intro_pid=$!
+  window() { xdotool search --onlyvisible --class vorndemo 2>/dev/null | head -n 1; }
+  shown() { [ -n "$(window)" ]; }
+  wait_for 30 shown || fail "$label: no window appeared ($(head -c 300 /tmp/intro.err))"
+  sleep 2
+  local id size
+  id=$(window)
+  size=$(xdotool getwindowgeometry --shell "$id" | awk -F= '/^WIDTH/ { w = $2 } /^HEIGHT/ { h = $2 } END { print w "x" h }')
+  [ "$size" = 512x512 ] || fail "$label: the window is $size, not 512x512 ($(head -n 1 /tmp/intro.err))"
+  xdotool mousemove --window "$id" 10 10 windowfocus "$id" keydown Escape
+  local pressed=$SECONDS ended=0 status=0
+  gone() { ! kill -0 "$intro_pid" 2>/dev/null; }
+  wait_for 30 gone || ended=1
+  xdotool keyup Escape
+  [ "$ended" -eq 0 ] || fail "$label: ESC did not end it"
+  wait "$intro_pid" || status=$?
+  intro_pid=""
+  [ "$status" -eq 1 ] || fail "$label: it ended with status $status, not 1"
+  [ $((SECONDS - pressed)) -ge 2 ] || fail "$label: it ended $((SECONDS - pressed)) s after ESC: no paced fade"
+  stop
+  trap - EXIT
+  pass "$label: a 512 x 512 window on a 1920 x 1080 screen ($(head -n 1 /tmp/intro.err)); ESC, fade, status 1"
+}
+
+inside() {
+  local what=$1 file=$2
+  local release
+  release=$(. /etc/os-release && echo "Debian $VERSION_ID")
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # The test's own tools, not the program's: the X server, its keys, Mesa.
+  local tools=(xvfb xauth xdotool libgl1-mesa-dri)
+  case $what in
+    package)
+      apt-get install -y -q "$file" >/tmp/install.log 2>&1 ||
+        { tail -n 20 /tmp/install.log >&2; fail "$release: apt-get install $file failed"; }
+      pass "$release: apt-get install $(basename "$file"): $(grep -c '^Setting up' /tmp/install.log) packages set up"
+      apt-get install -y -q --no-install-recommends "${tools[@]}" >/dev/null
+      dpkg-query -L vorndemo >/tmp/files
+      run_intro "$release, the package" vorndemo
+      apt-get purge -y -q vorndemo >/dev/null
+      # What is left may only be folders that hold other files or that
+      # another package owns.
+      local left=()
+      while read -r path; do
+        [ -e "$path" ] || continue
+        if [ -d "$path" ] && { [ -n "$(ls -A "$path")" ] || dpkg-query -S "$path" >/dev/null 2>&1; }; then continue; fi
+        left+=("$path")
+      done </tmp/files
+      [ ${#left[@]} -eq 0 ] || fail "$release: apt-get purge left ${left[*]}"
+      for path in /usr/games/vorndemo /usr/games/vorncapture /usr/lib/games/vorndemo /usr/share/games/vorndemo /usr/share/doc/vorndemo; do
+        [ ! -e "$path" ] || fail "$release: apt-get purge left $path"
+      done
+      pass "$release: apt-get purge vorndemo left none of its $(wc -l </tmp/files) paths"
+      ;;
+    archive)
+      apt-get install -y -q --no-install-recommends libsdl1.2debian libpulse0 xz-utils "${tools[@]}" >/dev/null
+      ! dpkg-query -W libmikmod3 >/dev/null 2>&1 || fail "$release: libmikmod is installed"
+      ! ldconfig -p | grep -q libmikmod || fail "$release: the loader finds a libmikmod"
+      local folder="/opt/with space"
+      mkdir -p "$folder"
+      tar -C "$folder" -xJf "$file"
+      run_intro "$release without libmikmod, the archive in '$folder'" "$folder/vorndemo-$VERSION/vorndemo"
+      ;;
+  esac
+}
+
+if [ "${1:-}" = --inside ]; then
+  VERSION=$4
+  inside "$2" "$3"
+  exit 0
+fi
+
+# ---- on the machine ---------------------------------------------------------------
+
+[ $# -eq 1 ] || { echo "usage: bash tests/release.sh ROOTS" >&2; exit 2; }
+roots=$(realpath -m "$1")
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+cd "$source_dir"
+version=$(sed -n 's/^project(vorndemo VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+deb="vorndemo_$version-1_$(dpkg --print-architecture).deb"
+archive="vorndemo-$version-linux-$(uname -m).tar.xz"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# ---- the files, their sums, the checkers ----
+
+(cd dist && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match dist/"
+listed=$(awk '{ print $2 }' dist/SHA256SUMS | sort | paste -sd ' ')
+[ "$listed" = "$(printf '%s\n' "$deb" "$archive" "vorndemo-$version.tar.gz" "vorndemo-$version-web.zip" | sort | paste -sd ' ')" ] ||
+  fail "SHA256SUMS lists $listed"
+pass "SHA256SUMS checks $listed"
+
+lintian --fail-on error,warning "dist/$deb" >"$work/lintian" 2>&1 || { cat "$work/lintian" >&2; fail "lintian"; }
+! grep -q '^[EW]:' "$work/lintian" || { cat "$work/lintian" >&2; fail "lintian reports errors or warnings"; }
+pass "lintian: no errors, no warnings"
+
+dpkg-deb -x "dist/$deb" "$work/deb"
+desktop-file-validate "$work"/deb/usr/share/applications/*.desktop || fail "desktop-file-validate"
+appstreamcli validate --no-net "$work"/deb/usr/share/metainfo/*.xml >"$work/appstream" 2>&1 ||
+  { cat "$work/appstream" >&2; fail "appstreamcli validate"; }
+! grep -q '^[EW]:' "$work/appstream" || { cat "$work/appstream" >&2; fail "appstreamcli reports errors or warnings"; }
+pass "desktop-file-validate and appstreamcli: $(tail -n 1 "$work/appstream")"
+
+mkdir "$work/archive"
+tar -C "$work/archive" -xJf "dist/$archive"
+top="$work/archive/vorndemo-$version"
+needed=$(readelf -d "$top/lib/vorndemo" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | paste -sd ' ')
+named=$(awk '/^    (lib|ld-)[^ ]*\.so\.[0-9]+$/ { print $1 }' "$top/README.txt" | sort | paste -sd ' ')
+[ -n "$needed" ] && [ "$needed" = "$named" ] || fail "the portable program needs '$needed'; README.txt names '$named'"
+pass "the portable program needs what README.txt names: $needed"
+
+# ---- the same bytes from another folder ----
+
+git clone -q --no-hardlinks . "$work/elsewhere/vorndemo"
+JOBS=${JOBS:-2} bash "$work/elsewhere/vorndemo/scripts/release.sh" packages >"$work/elsewhere.log" 2>&1 ||
+  { tail -n 30 "$work/elsewhere.log" >&2; fail "scripts/release.sh packages in a second clone"; }
+for file in "$deb" "$archive"; do
+  cmp "dist/$file" "$work/elsewhere/vorndemo/dist/$file" || fail "$file differs when built in another folder"
+done
+pass "a clone in another folder builds the same $deb and $archive"
+rm -rf "$work/elsewhere"
+
+# ---- fresh roots ----
+
+in_root() {
+  local release=$1 what=$2 file=$3
+  bash scripts/fresh-root.sh --work "$roots" --apt-cache --put "$source_dir/tests/release.sh" /root/release.sh \
+    --put "$source_dir/dist/$file" "/root/$file" "$release" bash /root/release.sh --inside "$what" "/root/$file" "$version" ||
+    fail "$release: the $what"
+}
+in_root bookworm package "$deb"
+in_root trixie package "$deb"
+in_root trixie archive "$archive"
+echo "release: every check passed"
