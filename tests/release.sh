@@ -96,7 +96,8 @@ inside() {
       pass "$release: apt-get install $(basename "$file"): $(grep -c '^Setting up' /tmp/install.log) packages set up"
       apt-get install -y -q --no-install-recommends "${tools[@]}" >/dev/null
       dpkg-query -L vorndemo >/tmp/files
-      run_intro "$release, the package" vorndemo
+      # A user's PATH has /usr/games; root's has not.
+      PATH="$PATH:/usr/games" run_intro "$release, the package" vorndemo
       apt-get purge -y -q vorndemo >/dev/null
       # What is left may only be folders that hold other files or that
       # another package owns.
