@@ -19,21 +19,11 @@
 #   bash tests/release.sh ROOTS     (ROOTS: the fresh-root helper's folder)
 #
 # Inside a root the same file runs as `release.sh --inside package|archive
-# FILE`.
+# FILE VERSION`, with scripts/ beside it.
 set -euo pipefail
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 pass() { echo "ok: $*"; }
-
-# wait_for SECONDS COMMAND...: retries COMMAND every 0.05 s until it succeeds.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.05
-  done
-}
 
 # ---- inside a fresh root --------------------------------------------------------
 
@@ -44,28 +34,15 @@ wait_for() {
 run_intro() {
   local label=$1
   shift
-  local xvfb_pid="" intro_pid=""
-  # shellcheck disable=SC2317 # run by the trap
-  stop() {
-    [ -z "$intro_pid" ] || kill "$intro_pid" 2>/dev/null || true
-    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-  }
-  trap stop EXIT
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>/tmp/display 2>/tmp/xvfb.log &
-  xvfb_pid=$!
-  wait_for 15 test -s /tmp/display || fail "$label: Xvfb did not start"
-  export DISPLAY=":$(head -n 1 /tmp/display)" PULSE_SERVER=unix:/nonexistent/pulse
-  "$@" >/tmp/intro.out 2>/tmp/intro.err &
+  start_xvfb "$work/xvfb.log" 1920x1080x24
+  "$@" >"$work/intro.out" 2>"$work/intro.err" &
   intro_pid=$!
-  window() { xdotool search --onlyvisible --class vorndemo 2>/dev/null | head -n 1; }
-  shown() { [ -n "$(window)" ]; }
-  wait_for 30 shown || fail "$label: no window appeared ($(head -c 300 /tmp/intro.err))"
+  wait_for 30 window_shown || fail "$label: no window appeared ($(head -c 300 "$work/intro.err"))"
   sleep 2
   local id size
-  id=$(window)
+  id=$(xdotool search --onlyvisible --class vorndemo | head -n 1)
   size=$(xdotool getwindowgeometry --shell "$id" | awk -F= '/^WIDTH/ { w = $2 } /^HEIGHT/ { h = $2 } END { print w "x" h }')
-  [ "$size" = 512x512 ] || fail "$label: the window is $size, not 512x512 ($(head -n 1 /tmp/intro.err))"
+  [ "$size" = 512x512 ] || fail "$label: the window is $size, not 512x512 ($(head -n 1 "$work/intro.err"))"
   xdotool mousemove --window "$id" 10 10 windowfocus "$id" keydown Escape
   local pressed=$EPOCHREALTIME ended=0 status=0
   gone() { ! kill -0 "$intro_pid" 2>/dev/null; }
@@ -78,9 +55,7 @@ run_intro() {
   local fade
   fade=$(awk -v a="$pressed" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }')
   awk -v f="$fade" 'BEGIN { exit !(f >= 2) }' || fail "$label: it ended $fade s after ESC: no paced fade"
-  stop
-  trap - EXIT
-  pass "$label: a 512 x 512 window on a 1920 x 1080 screen ($(head -n 1 /tmp/intro.err)); ESC, a fade of $fade s, status 1"
+  pass "$label: a 512 x 512 window on a 1920 x 1080 screen ($(head -n 1 "$work/intro.err")); ESC, a fade of $fade s, status 1"
 }
 
 inside() {
@@ -93,11 +68,11 @@ inside() {
   local tools=(xvfb xauth xdotool libgl1-mesa-dri)
   case $what in
     package)
-      apt-get install -y -q "$file" >/tmp/install.log 2>&1 ||
-        { tail -n 20 /tmp/install.log >&2; fail "$release: apt-get install $file failed"; }
-      pass "$release: apt-get install $(basename "$file"): $(grep -c '^Setting up' /tmp/install.log) packages set up"
+      apt-get install -y -q "$file" >$work/install.log 2>&1 ||
+        { tail -n 20 $work/install.log >&2; fail "$release: apt-get install $file failed"; }
+      pass "$release: apt-get install $(basename "$file"): $(grep -c '^Setting up' $work/install.log) packages set up"
       apt-get install -y -q --no-install-recommends "${tools[@]}" >/dev/null
-      dpkg-query -L vorndemo >/tmp/files
+      dpkg-query -L vorndemo >$work/files
       # A user's PATH has /usr/games; root's has not.
       PATH="$PATH:/usr/games" run_intro "$release, the package" vorndemo
       apt-get purge -y -q vorndemo >/dev/null
@@ -108,12 +83,12 @@ inside() {
         [ -e "$path" ] || continue
         if [ -d "$path" ] && { [ -n "$(ls -A "$path")" ] || dpkg-query -S "$path" >/dev/null 2>&1; }; then continue; fi
         left+=("$path")
-      done </tmp/files
+      done <$work/files
       [ ${#left[@]} -eq 0 ] || fail "$release: apt-get purge left ${left[*]}"
       for path in /usr/games/vorndemo /usr/games/vorncapture /usr/lib/games/vorndemo /usr/share/games/vorndemo /usr/share/doc/vorndemo; do
         [ ! -e "$path" ] || fail "$release: apt-get purge left $path"
       done
-      pass "$release: apt-get purge vorndemo left none of its $(wc -l </tmp/files) paths"
+      pass "$release: apt-get purge vorndemo left none of its $(wc -l <$work/files) paths"
       ;;
     archive)
       apt-get install -y -q --no-install-recommends libsdl1.2debian libpulse0 xz-utils "${tools[@]}" >/dev/null
@@ -129,6 +104,8 @@ inside() {
 
 if [ "${1:-}" = --inside ]; then
   VERSION=$4
+  # shellcheck source=../scripts/xvfb-session.sh
+  source "$(dirname "$0")/scripts/xvfb-session.sh"
   inside "$2" "$3"
   exit 0
 fi
@@ -187,8 +164,9 @@ rm -rf "$work/elsewhere"
 
 in_root() {
   local release=$1 what=$2 file=$3
-  bash scripts/fresh-root.sh --work "$roots" --apt-cache --put "$source_dir/tests/release.sh" /root/release.sh \
-    --put "$source_dir/dist/$file" "/root/$file" "$release" bash /root/release.sh --inside "$what" "/root/$file" "$version" ||
+  bash scripts/fresh-root.sh --work "$roots" --apt-cache --put "$source_dir/tests/release.sh" /root/test/release.sh \
+    --put "$source_dir/scripts" /root/test/scripts --put "$source_dir/dist/$file" "/root/$file" \
+    "$release" bash /root/test/release.sh --inside "$what" "/root/$file" "$version" ||
     fail "$release: the $what"
 }
 in_root bookworm package "$deb"
