@@ -18,9 +18,13 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable test-release
+.PHONY: all setup build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable test-release
 
 all: build
+
+# The packages of the purposes named in PURPOSES (make test's by default).
+setup:
+	@$(SETUP) $(PURPOSES)
 
 # The program only: what `make run` needs.
 build:

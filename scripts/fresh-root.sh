@@ -184,6 +184,7 @@ if [ ! -f "$tarball" ]; then
     tail -n 5 "$work/$release.log" >&2
     fail "mmdebstrap could not make the $release tarball (log: $work/$release.log)"
   fi
+  chmod 644 "$partial"
   mv "$partial" "$tarball"
   partial=""
   echo "fresh-root: $tarball made in $((SECONDS - started)) s" >&2
