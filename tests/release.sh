@@ -65,7 +65,7 @@ inside() {
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   # The test's own tools, not the program's: the X server, its keys, Mesa.
-  local tools=(xvfb xauth xdotool libgl1-mesa-dri)
+  local tools=(xvfb xdotool libgl1-mesa-dri)
   case $what in
     package)
       apt-get install -y -q "$file" >$work/install.log 2>&1 ||
