@@ -117,16 +117,29 @@ pass "--classic: window $size ($line)"
 # ---- --fullscreen, under a window manager -----------------------------------------
 
 wm_pid=""
+probe_pid=""
 stop_wm() {
+  [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null || true
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
   cleanup
 }
 trap stop_wm EXIT
 mkdir "$work/wm"
+# openbox started on an out-of-date font cache maps no window at all (seen
+# on a fresh machine): the cache is brought up to date first.
+fc-cache
 HOME="$work/wm" openbox --sm-disable >"$out/openbox.log" 2>&1 &
 wm_pid=$!
 managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 wait_for 15 managed || fail "openbox did not start: $(tail -n 3 "$out/openbox.log")"
+# A first window of its own shows that openbox maps windows.
+xlogo &
+probe_pid=$!
+probe_shown() { xdotool search --onlyvisible --class xlogo >/dev/null 2>&1; }
+wait_for 30 probe_shown || fail "openbox shows no window: $(tail -n 3 "$out/openbox.log")"
+kill "$probe_pid"
+wait "$probe_pid" || true
+probe_pid=""
 start fullscreen --fullscreen
 full() { [ "$(window_size)" = 1920x1080 ]; }
 wait_for 10 full || fail "with --fullscreen the window is $(window_size), not 1920x1080"
