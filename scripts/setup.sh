@@ -98,7 +98,7 @@ add_purpose() {
     preview) want imagemagick ;;
     test) add_purpose fuzz; add_purpose web; add_purpose bench
           want libgtest-dev xvfb xdotool x11-apps x11-utils gdb netpbm openmpt123 xmp sox \
-               pulseaudio pulseaudio-utils python3-numpy chromium openbox fontconfig ;;
+               pulseaudio pulseaudio-utils python3-numpy chromium openbox ;;
     root) want mmdebstrap mount git ;;
     release) add_purpose build; add_purpose web
              want build-essential debhelper dpkg-dev lintian desktop-file-utils appstream \
