@@ -11,6 +11,11 @@ SETUP     = bash scripts/setup.sh
 # Configures $(BUILD); the tests and benchmarks stay as an earlier configure
 # left them (off in a new folder), so that they are built only once asked for.
 CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Configures $(BUILD) and builds vorncapture alone.
+define build-capture
+$(CONFIGURE) >/dev/null
+cmake --build $(BUILD) -j $(JOBS) --target vorncapture
+endef
 # emscripten's linker needs Debian's node modules (acorn); EM_CACHE would
 # point it away from Debian's frozen cache of system libraries.
 EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
@@ -101,22 +106,19 @@ preview:
 # goes to $(BUILD)/vorndemo.log.
 video:
 	@$(SETUP) video
-	$(CONFIGURE) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target vorncapture
+	$(build-capture)
 	$(BUILD)/capture/vorncapture $(BUILD)/vorndemo.mp4 >$(BUILD)/vorndemo.log
 
 # The README's moving preview: a 12 s animated WebP cut from a capture.
 anim:
 	@$(SETUP) anim
-	$(CONFIGURE) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target vorncapture
+	$(build-capture)
 	bash scripts/anim.sh $(BUILD) docs/intro.webp
 
 # The web page's start-screen still: one frame of a capture.
 still:
 	@$(SETUP) anim
-	$(CONFIGURE) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target vorncapture
+	$(build-capture)
 	bash scripts/still.sh $(BUILD) web/page/still.png
 
 bench:

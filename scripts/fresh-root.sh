@@ -158,18 +158,13 @@ trap 'status=143; exit' TERM
 
 # ---- the tarball ------------------------------------------------------------------
 
-# The Debian mirror this machine's apt uses for its own release.
-mirror() {
-  local codename
-  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-  [ -n "$codename" ] || return 0
-  apt-get indextargets --no-release-info --format '$(RELEASE) $(REPO_URI)' 'Identifier: Packages' 2>/dev/null |
-    awk -v suite="$codename" '$1 == suite { print $2; exit }'
-}
+# shellcheck source=debian-archive.sh
+source "$(dirname "$0")/debian-archive.sh"
 
 tarball="$work/$release.tar"
 if [ ! -f "$tarball" ]; then
-  uri=$(mirror)
+  uri=""
+  read -r uri _ < <(debian_archive "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")") || true
   [ -n "$uri" ] || fail "no Debian mirror for this machine's release in its apt sources"
   echo "fresh-root: making $tarball from $uri" >&2
   partial=$(mktemp "$tarball.XXXXXX")

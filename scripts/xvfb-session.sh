@@ -1,17 +1,21 @@
 # Sourced by the whole-program scripts (tests/*.test.sh, scripts/fps.sh):
-# a scratch folder $work, the intro ($intro_pid) and the X server stopped
-# and the folder removed at exit, wait_for, start_xvfb, use_sdl12_compat
-# and the checks of the intro's window, picture and process.  The caller defines fail MESSAGE.
+# a scratch folder $work, every process the script started in the
+# background (the intro, the X server, a window manager, a sound server...)
+# stopped and the folder removed at exit, wait_for, start_xvfb,
+# use_sdl12_compat, the checks of the intro's window, picture and process,
+# and quit_intro.  The caller defines fail MESSAGE.
 
 # shellcheck source=sdl12-compat.sh
 source "$(dirname "${BASH_SOURCE[0]}")/sdl12-compat.sh"
 
 work=$(mktemp -d)
-xvfb_pid=""
 intro_pid=""
+# The background jobs of this shell still running are ended by their ids.
 cleanup() {
-  [ -n "$intro_pid" ] && kill "$intro_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  local pids
+  pids=$(jobs -p)
+  # shellcheck disable=SC2086 # one word per id
+  [ -z "$pids" ] || kill $pids 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -33,7 +37,6 @@ wait_for() {
 # everywhere.
 start_xvfb() {
   Xvfb -displayfd 3 -screen 0 "${2:-256x256x24}" -nolisten tcp -noreset 3>"$work/display" 2>"$1" &
-  xvfb_pid=$!
   wait_for 15 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n 1 "$work/display")"
   unset SDL_VIDEODRIVER
@@ -80,3 +83,27 @@ intro_shown() {
 
 # intro_gone: the process $intro_pid has ended.
 intro_gone() { ! kill -0 "$intro_pid" 2>/dev/null; }
+
+intro_window() { xdotool search --onlyvisible --class vorndemo | head -n 1; }
+
+# window_size: WIDTHxHEIGHT of the intro's window.
+window_size() {
+  xdotool getwindowgeometry --shell "$(intro_window)" | awk -F= '/^WIDTH/ { w = $2 } /^HEIGHT/ { h = $2 } END { print w "x" h }'
+}
+
+# quit_intro LABEL: ESC held until the program has gone (at most 30 s), with
+# the window given the keyboard (SDL 2 took it for a window of an earlier
+# run, which leaves it on the root window); checks status 1.
+quit_intro() {
+  local id
+  id=$(intro_window)
+  xdotool mousemove --window "$id" 10 10 windowfocus "$id" keydown Escape
+  local ended=0
+  wait_for 30 intro_gone || ended=1
+  xdotool keyup Escape
+  [ "$ended" -eq 0 ] || fail "$1: ESC did not end the run"
+  status=0
+  wait "$intro_pid" || status=$?
+  intro_pid=""
+  [ "$status" -eq 1 ] || fail "$1: the run ended with status $status, not 1"
+}

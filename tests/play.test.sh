@@ -30,30 +30,6 @@ start() {
   intro_shown "$name ($(head -c 300 "$out/$name.err"))"
 }
 
-intro_window() { xdotool search --onlyvisible --class vorndemo | head -n 1; }
-
-# window_size: WIDTHxHEIGHT of the intro's window.
-window_size() {
-  xdotool getwindowgeometry --shell "$(intro_window)" | awk -F= '/^WIDTH/ { w = $2 } /^HEIGHT/ { h = $2 } END { print w "x" h }'
-}
-
-# quit NAME: ESC held until the program has gone (at most 30 s), with the
-# window given the keyboard (SDL 2 took it for a window of an earlier run,
-# which leaves it on the root window); checks status 1.
-quit() {
-  local id
-  id=$(intro_window)
-  xdotool mousemove --window "$id" 10 10 windowfocus "$id" keydown Escape
-  local ended=0
-  wait_for 30 intro_gone || ended=1
-  xdotool keyup Escape
-  [ "$ended" -eq 0 ] || fail "$1: ESC did not end the run"
-  status=0
-  wait "$intro_pid" || status=$?
-  intro_pid=""
-  [ "$status" -eq 1 ] || fail "$1: the run ended with status $status, not 1"
-}
-
 # ---- no --scale: the scale that fits, the display's pace, the fade ----------
 
 start fit
@@ -72,7 +48,7 @@ gdb_pid=$!
 watching() { grep -q '^watching$' "$out/fit.gdb.log"; }
 wait_for 60 watching || fail "gdb did not attach: $(tail -n 3 "$out/fit.gdb.log")"
 sleep 3
-quit fit
+quit_intro fit
 wait "$gdb_pid" || true
 [ -s "$watch" ] || fail "gdb did not see the end of the fade: $(tail -n 3 "$out/fit.gdb.log")"
 read -r before rate fade < <(awk '/^presents/ { for (i = 2; i <= NF; ++i) t[i - 1] = $i; n = NF - 1 }
@@ -92,7 +68,7 @@ pass "ESC: a fade of $fade s to black, status 1"
 start scale3 --scale 3
 size=$(window_size)
 [ "$size" = 768x768 ] || fail "with --scale 3 the window is $size, not 768x768"
-quit scale3
+quit_intro scale3
 pass "--scale 3: window $size ($(head -n 1 "$out/scale3.err"))"
 
 # ---- --classic --------------------------------------------------------------------
@@ -111,19 +87,11 @@ else
   [ "$size" = 512x512 ] || fail "with --classic on sdl12-compat the window is $size, not 512x512"
   maps_sdl12_compat "$intro_pid" || fail "with --classic the program does not have sdl12-compat mapped"
 fi
-quit classic
+quit_intro classic
 pass "--classic: window $size ($line)"
 
 # ---- --fullscreen, under a window manager -----------------------------------------
 
-wm_pid=""
-probe_pid=""
-stop_wm() {
-  [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null || true
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-  cleanup
-}
-trap stop_wm EXIT
 mkdir "$work/wm"
 HOME="$work/wm" openbox --sm-disable >"$out/openbox.log" 2>&1 &
 wm_pid=$!
@@ -135,12 +103,10 @@ wait_for 15 managed || fail "openbox did not start: $(tail -n 3 "$out/openbox.lo
 probe_shown() { xdotool search --onlyvisible --class xlogo >/dev/null 2>&1; }
 shows_a_window() {
   xlogo &
-  probe_pid=$!
-  local shown=0
+  local probe_pid=$! shown=0
   wait_for 2 probe_shown || shown=1
   kill "$probe_pid"
   wait "$probe_pid" || true
-  probe_pid=""
   return "$shown"
 }
 wait_for 60 shows_a_window || fail "openbox shows no window: $(tail -n 3 "$out/openbox.log")"
@@ -160,10 +126,9 @@ done
 pamcut "${picture[@]}" "$out/fullscreen.ppm" >"$work/picture.ppm"
 pamscale -reduce 4 "$work/picture.ppm" 2>/dev/null | pamenlarge 4 | cmp -s - "$work/picture.ppm" ||
   fail "with --fullscreen the picture is not made of 4 x 4 blocks from (448, 28)"
-quit fullscreen
+quit_intro fullscreen
 kill "$wm_pid"
 wait "$wm_pid" || true
-wm_pid=""
 pass "--fullscreen: the picture at 1024 x 1024 from (448, 28) in 4 x 4 blocks, on black; ESC, status 1 ($(head -n 1 "$out/fullscreen.err"))"
 
 echo "play: every check passed"

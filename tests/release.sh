@@ -39,19 +39,11 @@ run_intro() {
   intro_pid=$!
   wait_for 30 window_shown || fail "$label: no window appeared ($(head -c 300 "$work/intro.err"))"
   sleep 2
-  local id size
-  id=$(xdotool search --onlyvisible --class vorndemo | head -n 1)
-  size=$(xdotool getwindowgeometry --shell "$id" | awk -F= '/^WIDTH/ { w = $2 } /^HEIGHT/ { h = $2 } END { print w "x" h }')
+  local size
+  size=$(window_size)
   [ "$size" = 512x512 ] || fail "$label: the window is $size, not 512x512 ($(head -n 1 "$work/intro.err"))"
-  xdotool mousemove --window "$id" 10 10 windowfocus "$id" keydown Escape
-  local pressed=$EPOCHREALTIME ended=0 status=0
-  gone() { ! kill -0 "$intro_pid" 2>/dev/null; }
-  wait_for 30 gone || ended=1
-  xdotool keyup Escape
-  [ "$ended" -eq 0 ] || fail "$label: ESC did not end it"
-  wait "$intro_pid" || status=$?
-  intro_pid=""
-  [ "$status" -eq 1 ] || fail "$label: it ended with status $status, not 1"
+  local pressed=$EPOCHREALTIME
+  quit_intro "$label"
   local fade
   fade=$(awk -v a="$pressed" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }')
   awk -v f="$fade" 'BEGIN { exit !(f >= 2) }' || fail "$label: it ended $fade s after ESC: no paced fade"

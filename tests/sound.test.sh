@@ -25,15 +25,6 @@ cp -r "$VORN_SOURCE_DIR/data" "$work/data"
 
 # ---- the sound server and the recorder ----------------------------------------
 
-pulse_pid=""
-recorder_pid=""
-stop_sound() {
-  [ -n "$recorder_pid" ] && kill "$recorder_pid" 2>/dev/null || true
-  [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
-  cleanup
-}
-trap stop_sound EXIT
-
 pulse="$work/pulse"
 mkdir -p "$pulse/home" "$pulse/runtime" "$pulse/config"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$pulse/no-bus"
@@ -42,7 +33,6 @@ export DBUS_SESSION_BUS_ADDRESS="unix:path=$pulse/no-bus"
  exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=no \
    --log-target=stderr -L "module-null-sink sink_name=vorn rate=$rate format=s16le channels=2" \
    -L "module-native-protocol-unix socket=$pulse/socket auth-anonymous=1") 2>"$out/pulseaudio.log" &
-pulse_pid=$!
 export PULSE_SERVER="unix:$pulse/socket"
 printf 'autospawn = no\n' >"$pulse/client.conf"
 export PULSE_CLIENTCONFIG="$pulse/client.conf"
@@ -87,7 +77,6 @@ wait "$intro_pid" || true
 intro_pid=""
 kill "$recorder_pid" 2>/dev/null || true
 wait "$recorder_pid" || true
-recorder_pid=""
 
 grep -q '^exit status 1$' "$out/gdb.log" || fail "the run did not exit with status 1 ($(grep '^exit status' "$out/gdb.log" || echo none))"
 [ ! -s "$out/intro.err" ] || fail "standard error: $(head -c 400 "$out/intro.err")"

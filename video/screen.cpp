@@ -55,6 +55,7 @@ bool enlarged = false;
 Placement place{0, 0, 1};
 int blackouts = 0;                // presentations that first paint the whole surface black
 std::vector<uint32_t> enlarged_view;  // converted layout: the enlarged picture, for SDL to convert
+std::vector<uint32_t> moved_row;      // words layout: one row of the image, its channels moved
 KeyCell* the_cell = nullptr;
 ScreenObserver observer = nullptr;
 void* observer_context = nullptr;
@@ -177,7 +178,7 @@ bool copy_block(const Image* image) {
 }
 
 // Each word's channels moved to the surface's bytes; its alpha bits, if it
-// has any, set (opaque).  dst may be src.
+// has any, set (opaque).
 void reorder(Uint32* dst, const uint32_t* src, size_t count) {
   const int red = red_shift, green = green_shift, blue = blue_shift;
   const Uint32 alpha = alpha_bits;
@@ -198,16 +199,21 @@ bool copy_reordered(const Image* image) {
 // ---- full screen --------------------------------------------------------
 
 // The image enlarged place.scale times into rows `pitch` pixels apart from
-// `to`: each row widened once (and its channels moved, for the words
-// layout) and copied to the rows below it.
+// `to`: each row (its channels moved first, for the words layout) widened
+// once and copied to the rows below it.
 void enlarge(const Image* image, uint32_t* to, size_t pitch, bool moved) {
   const int32_t scale = place.scale;
   const size_t width = static_cast<size_t>(image->width);
   const size_t wide = width * static_cast<size_t>(scale);
+  if (moved) moved_row.resize(width);
   for (int32_t y = 0; y < image->height; ++y) {
     uint32_t* first = to + static_cast<size_t>(y) * static_cast<size_t>(scale) * pitch;
-    span_widen(first, image->pixels + static_cast<size_t>(y) * width, width, scale);
-    if (moved) reorder(first, first, wide);
+    const uint32_t* row = image->pixels + static_cast<size_t>(y) * width;
+    if (moved) {
+      reorder(moved_row.data(), row, width);
+      row = moved_row.data();
+    }
+    span_widen(first, row, width, scale);
     for (int32_t k = 1; k < scale; ++k) std::memcpy(first + static_cast<size_t>(k) * pitch, first, wide * 4);
   }
 }

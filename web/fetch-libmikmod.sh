@@ -21,30 +21,9 @@ tree="$dir/source"
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 [ -n "$codename" ] || { echo "fetch-libmikmod: no Debian release name in /etc/os-release" >&2; exit 1; }
 
-# The first archive the machine's apt sources use for the release itself
-# (not its -updates or -security suites): "URI KEYRING", keyring may be empty.
-machine_archive() {
-  local f
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk -v suite="$codename" '
-      function flush() {
-        if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " suite " ") && uri != "") { print uri, key; found = 1; exit }
-        types = ""; suites = ""; uri = ""; key = ""
-      }
-      /^[ \t]*$/ { flush(); next }
-      /^Types:/ { sub(/^Types:[ \t]*/, ""); types = $0 }
-      /^Suites:/ { sub(/^Suites:[ \t]*/, ""); suites = $0 }
-      /^URIs:/ { uri = $2 }
-      /^Signed-By:/ { key = $2 }
-      END { if (!found) flush() }' "$f"
-  done
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    sed -n -E "s/^deb[ \t]+(\[[^]]*\][ \t]+)?([^ \t]+)[ \t]+$codename[ \t].*/\2/p" "$f" | sed 's/$/ /'
-  done
-}
-read -r uri keyring < <(machine_archive | head -n 1) || true
+# shellcheck source=../scripts/debian-archive.sh
+source "$(dirname "$0")/../scripts/debian-archive.sh"
+read -r uri keyring < <(debian_archive "$codename" | head -n 1) || true
 [ -n "${uri:-}" ] || { echo "fetch-libmikmod: no Debian archive for $codename in /etc/apt/sources*" >&2; exit 1; }
 
 apt_options=(
