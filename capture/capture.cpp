@@ -59,7 +59,8 @@ void record_frame(void* context, const Image* image) {
 
 CaptureResult capture_run(int32_t quit_frame, int32_t scale, const CaptureSink& sink) {
   CaptureResult result{false, 0, 0, false};
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  static char dummy_video[] = "SDL_VIDEODRIVER=dummy";  // SDL keeps the pointer
+  SDL_putenv(dummy_video);
   if (frame_audio_select() != 0) return result;
   result.driver = true;
   Recording recording;

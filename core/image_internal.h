@@ -65,11 +65,17 @@ inline Image* img_new(int32_t width, int32_t height) {
 
 // A pixel buffer of count (> 0) values on a 64-byte boundary, so that
 // rows of 16-pixel multiples start on cache lines; zeroed when asked.
-// Released with free(); null when memory runs out.
+// Released with free(); null when memory runs out.  Windows' C library has
+// no aligned allocation that free() releases: there the rows start where
+// malloc puts them (16-byte boundaries), which only costs speed.
 inline uint32_t* img_alloc_pixels(size_t count, bool zeroed) {
   constexpr size_t line = 64;
   const size_t bytes = (count * sizeof(uint32_t) + line - 1) / line * line;
+#ifdef _WIN32
+  void* pixels = std::malloc(bytes);
+#else
   void* pixels = std::aligned_alloc(line, bytes);
+#endif
   if (pixels != nullptr && zeroed) std::memset(pixels, 0, bytes);
   return static_cast<uint32_t*>(pixels);
 }

@@ -5,11 +5,15 @@
 
 #include <cstring>
 
-// g++ only: clang, which builds the fuzz targets, names the clones so that
-// callers in other files do not find them; there the loops stay plain.
-#if defined(__clang__)
+// g++ on Linux only: clang, which builds the fuzz targets, names the clones
+// so that callers in other files do not find them; Windows programs have no
+// ifunc to pick a clone with, and mingw-w64's g++ does not align the stack
+// for AVX-512 values.  There the loops stay plain.
+#if defined(__clang__) || defined(_WIN32)
+#define VORN_SPAN_WIDE 0
 #define VORN_SPAN_CLONES
 #else
+#define VORN_SPAN_WIDE 1
 #define VORN_SPAN_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #endif
 
@@ -32,7 +36,7 @@ VORN_SPAN_CLONES void or3_each(uint32_t* __restrict d, const uint32_t* a, const 
   for (size_t i = 0; i < n; ++i) d[i] = a[i] | b[i] | c[i];
 }
 
-#if !defined(__clang__)
+#if VORN_SPAN_WIDE
 // Sixteen pixels in GCC's vector notation, whose two-vector shuffle with
 // lanes chosen at run time is one permutation (vpermt2d) under AVX-512.
 typedef uint32_t Lanes16 __attribute__((vector_size(64)));
@@ -78,7 +82,7 @@ __attribute__((target("avx512f"))) void or3_lines(uint32_t* d, const uint32_t* a
 
 void span_or3_shifted(uint32_t* d, const uint32_t* a, size_t sa, const uint32_t* b, size_t sb,
                       const uint32_t* c, size_t sc, size_t n) {
-#if !defined(__clang__)
+#if VORN_SPAN_WIDE
   static const bool lines = __builtin_cpu_supports("avx512f");
   if (lines) return or3_lines(d, a, sa, b, sb, c, sc, n);
 #endif
@@ -92,7 +96,7 @@ VORN_SPAN_CLONES void gather_each(uint32_t* __restrict d, const uint32_t* __rest
   for (size_t i = 0; i < n; ++i) d[i] = s[index[i]];
 }
 
-#if !defined(__clang__)
+#if VORN_SPAN_WIDE
 __attribute__((target("avx512f"))) void gather_near(uint32_t* __restrict d, const uint32_t* __restrict s,
                                                     size_t s_count, const int32_t* __restrict index, size_t n) {
   size_t i = 0;
@@ -114,7 +118,7 @@ __attribute__((target("avx512f"))) void gather_near(uint32_t* __restrict d, cons
 }  // namespace
 
 void span_gather(uint32_t* d, const uint32_t* s, [[maybe_unused]] size_t s_count, const int32_t* index, size_t n) {
-#if !defined(__clang__)
+#if VORN_SPAN_WIDE
   static const bool lines = __builtin_cpu_supports("avx512f");
   if (lines) return gather_near(d, s, s_count, index, n);
 #endif

@@ -1,7 +1,7 @@
 /* libmikmod's build configuration for the intro's own builds of it (the web
-   build and the portable Linux build): the library's own mixer and loaders,
-   no threads of its own, and random() for the player's random waveforms, as
-   Debian's Linux build has it.  Of its output drivers only the silent one
+   build, the portable Linux build and the Windows build): the library's own
+   mixer and loaders, no threads of its own, and random() for the player's
+   random waveforms, as Debian's Linux build has it.  Of its output drivers only the silent one
    (MikMod_RegisterAllDrivers always adds it) and, on Linux, PulseAudio's:
    that build adds DRV_PULSEAUDIO and HAVE_PTHREAD (whose locks Debian's
    build has too) on the compiler's command line. */
@@ -14,8 +14,10 @@
 #define HAVE_INTTYPES_H 1
 #define HAVE_LIMITS_H 1
 #define HAVE_MEMCMP 1
+#ifndef _WIN32 /* Windows has neither: libmikmod aligns its buffers itself */
 #define HAVE_POSIX_MEMALIGN 1
 #define HAVE_SETENV 1
+#endif
 #define HAVE_SNPRINTF 1
 #define HAVE_SRANDOM 1
 #define HAVE_STDINT_H 1

@@ -1,4 +1,4 @@
-# Sourced by web/fetch-libmikmod.sh and scripts/fresh-root.sh.
+# Sourced by scripts/fetch-source.sh and scripts/fresh-root.sh.
 # debian_archive CODENAME: the archives this machine's apt sources use for
 # the release CODENAME itself (not its -updates or -security suites), one
 # "URI KEYRING" line each, the keyring possibly empty; nothing when none.

@@ -46,6 +46,7 @@ bool cube_identity = false; // paletted: every cube entry is its own index
 // reported it before any mode, and where the picture goes on the current
 // surface: enlarged `scale` times, its top-left corner at (left, top).
 bool fullscreen_wanted = false;
+int32_t window_scale = 1;
 int32_t desktop_width = 0;
 int32_t desktop_height = 0;
 struct Placement {
@@ -260,6 +261,19 @@ SDL_Surface* set_fullscreen_mode(int32_t width, int32_t height) {
   return surface;
 }
 
+// A window of width x height enlarged window_scale times, 32-bit, or null.
+// Sets the placement.
+SDL_Surface* set_scaled_window(int32_t width, int32_t height) {
+  if (window_scale <= 1 || width <= 0 || height <= 0) return nullptr;
+  SDL_Surface* surface = SDL_SetVideoMode(width * window_scale, height * window_scale, 32, video_flags);
+  if (surface == nullptr) return nullptr;
+  if (surface->w != width * window_scale || surface->h != height * window_scale ||
+      surface->format->BitsPerPixel != 32)
+    return nullptr;  // the caller sets an ordinary window instead
+  place = Placement{0, 0, window_scale};
+  return surface;
+}
+
 // Chooses the layout for a surface just set to width x height.
 void map_layout(int32_t width, int32_t height) {
   const SDL_PixelFormat* format = video_surface->format;
@@ -360,6 +374,7 @@ void screen_set_mode(Screen* screen, int32_t width, int32_t height) {
   if (!is_the_screen(screen) || width < 0 || height < 0) return screen_error();
   if (video_surface != nullptr) SDL_FreeSurface(video_surface);  // ignored for the display surface
   video_surface = fullscreen_wanted ? set_fullscreen_mode(width, height) : nullptr;
+  if (video_surface == nullptr) video_surface = set_scaled_window(width, height);
   enlarged = video_surface != nullptr;
   if (!enlarged) video_surface = SDL_SetVideoMode(width, height, 0, video_flags);
   if (video_surface == nullptr) return screen_error();
@@ -380,6 +395,11 @@ void screen_set_fullscreen(int on) {
   if (info == nullptr) return;
   desktop_width = info->current_w;
   desktop_height = info->current_h;
+}
+
+void screen_set_window_scale(int32_t scale) {
+  // Beyond 16 the window is wider than any screen.
+  window_scale = std::clamp(scale, int32_t{1}, int32_t{16});
 }
 
 int screen_has_surface(const Screen* screen) {

@@ -36,6 +36,11 @@ void screen_set_mode(Screen* screen, int32_t width, int32_t height);
 // Where the desktop's size is unknown or smaller than the mode, or no
 // full-screen mode can be set, the mode is an ordinary window.
 void screen_set_fullscreen(int on);
+// Windows set from now on show the picture enlarged scale times (1 or
+// more; 1 shows it as it is), each pixel a square block, as full screen
+// does.  Where such a window cannot be set, the mode is an ordinary window.
+// The Windows program sets it; on Linux, sdl12-compat scales the window.
+void screen_set_window_scale(int32_t scale);
 // 1 when screen is the single Screen and holds a video surface, else 0.
 int screen_has_surface(const Screen* screen);
 // SDL's text for its last failure, e.g. why no video mode could be set.

@@ -1,8 +1,9 @@
 // rand, srand, random and srandom computed as GNU libc computes them, for
-// the web build only.  The star field draws its velocities from rand(),
-// which the intro never seeds; emscripten's libc has another generator, so
-// without these the stars would fly elsewhere than on Linux.  Linked into the
-// program, these definitions take the place of the libc ones.
+// the web and Windows builds.  The star field draws its velocities from
+// rand(), which the intro never seeds; emscripten's libc and Windows' have
+// other generators (and Windows none called random), so without these the
+// stars would fly elsewhere than on Linux.  Linked into the program, these
+// definitions take the place of the libc ones.
 //
 // GNU libc's default generator is an additive lagged Fibonacci generator,
 // x[i] = x[i-3] + x[i-31] mod 2^32, returning x[i] >> 1.  Its 31 words are
