@@ -4,6 +4,8 @@ BUILD     ?= build
 ASAN      ?= build-asan
 FUZZBUILD ?= build-fuzz
 WEBBUILD  ?= build-web
+# The Windows build's folder (scripts/release.sh windows decides it).
+WINBUILD  = build-windows
 # The fresh Debian roots of make test-trixie, and their mmdebstrap tarballs.
 ROOTS     ?= build-roots
 # Each target installs the Debian packages of its own purposes first.
@@ -23,7 +25,7 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable test-release
+.PHONY: all setup build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable test-release windows test-windows
 
 all: build
 
@@ -77,10 +79,24 @@ fuzz: fuzz-build
 # The web version: build-web/site holds the whole site.
 web:
 	@$(SETUP) web
-	bash web/fetch-libmikmod.sh $(WEBBUILD)/libmikmod
+	bash scripts/fetch-source.sh $(WEBBUILD)/sources libmikmod
 	$(EMENV) emcmake cmake -S . -B $(WEBBUILD) -DCMAKE_BUILD_TYPE=Release \
-	  -DMIKMOD_SOURCE=$(abspath $(WEBBUILD))/libmikmod/source >/dev/null
+	  -DMIKMOD_SOURCE=$(abspath $(WEBBUILD))/sources/libmikmod >/dev/null
 	$(EMENV) cmake --build $(WEBBUILD) -j $(JOBS)
+
+# The Windows program, cross-built: its folder as a Windows user gets it,
+# $(WINBUILD)/vorndemo-VERSION-windows-x64.
+windows:
+	@$(SETUP) windows
+	JOBS=$(JOBS) bash scripts/release.sh windows
+
+# The Windows program under Wine (tests/windows.sh), against the Linux
+# build's digests of the same run.
+test-windows: windows
+	@$(SETUP) build wine
+	$(CONFIGURE) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target vorndump xmrender
+	bash tests/windows.sh $(BUILD) $(WINBUILD)
 
 serve: web
 	@echo "serving $(WEBBUILD)/site at http://127.0.0.1:8000/ (Ctrl-C stops)"
@@ -135,9 +151,10 @@ test-trixie test-bookworm: test-%:
 	bash scripts/fresh-root.sh --work $(ROOTS) --clone . /root/vorndemo $* make -C /root/vorndemo test
 
 # The release files in dist/ (scripts/release.sh): the Debian package, the
-# portable archive, the source and the web site, and their checksums.
+# portable archive, the Windows zip, the source and the web site, and their
+# checksums.
 release: web
-	@$(SETUP) release
+	@$(SETUP) release windows
 	JOBS=$(JOBS) bash scripts/release.sh
 
 # The release files checked as people get them (tests/release.sh): sums,
@@ -153,5 +170,5 @@ portable:
 	JOBS=$(JOBS) bash scripts/release.sh portable
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(FUZZBUILD) $(WEBBUILD) build-release build-portable dist
+	rm -rf $(BUILD) $(ASAN) $(FUZZBUILD) $(WEBBUILD) $(WINBUILD) build-release build-portable dist
 	rm -rf --one-file-system $(ROOTS)

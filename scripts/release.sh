@@ -3,19 +3,25 @@
 # wherever the checkout lies:
 #   bash scripts/release.sh            all of them (make release; make web first)
 #   bash scripts/release.sh portable   the portable archive alone (make portable)
-#   bash scripts/release.sh packages   the source, the package and the portable
-#                                      archive, without the site or the sums
+#   bash scripts/release.sh windows    the Windows program's folder alone, in
+#                                      build-windows/ (make windows)
+#   bash scripts/release.sh packages   the source, the package, the portable
+#                                      archive and the Windows zip, without
+#                                      the site or the sums
 #
 # - vorndemo-VERSION.tar.gz: the source, git archive of HEAD
 # - vorndemo_VERSION-1_ARCH.deb: dpkg-buildpackage -b in that source,
 #   unpacked into a folder of its own
 # - vorndemo-VERSION-linux-MACHINE.tar.xz: the portable archive, one folder
 #   with the launcher, lib/, data/ and the release texts
+# - vorndemo-VERSION-windows-x64.zip: the Windows program's folder, the
+#   program cross-built with mingw-w64 against classic SDL 1.2 and libmikmod
+#   from Debian's source packages
 # - vorndemo-VERSION-web.zip: the site of make web
-# - SHA256SUMS over the four
+# - SHA256SUMS over the five
 # Every time stamp is the Debian changelog's date (SOURCE_DATE_EPOCH).
-# It builds in build-release/ and build-portable/; JOBS sets the parallel
-# jobs (2 by default).
+# It builds in build-release/, build-portable/ and build-windows/; JOBS sets
+# the parallel jobs (2 by default).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -55,13 +61,13 @@ portable() {
   # Paths of this checkout stay out of the binaries.
   local flags="-ffile-prefix-map=$root=."
   # libmikmod from its Debian source, as the web build has it, built in.
-  bash web/fetch-libmikmod.sh "$root/build-web/libmikmod" >&2
+  bash scripts/fetch-source.sh "$root/build-web/sources" libmikmod
   echo "release: building the portable archive in $build" >&2
   cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS=$flags" "-DCMAKE_C_FLAGS=$flags" \
     -DVORN_TESTS=OFF -DVORN_BENCH=OFF -DVORN_TOOLS=OFF \
     -DVORN_LAUNCHER_DIR=. -DVORN_PROGRAM_DIR=lib -DVORN_DATA_DIR=data -DVORN_TEXTS_DIR=. \
     -DVORN_CAPTURE_DIR= -DVORN_SHARE_DIR= \
-    -DVORN_STATIC_MIKMOD=ON "-DMIKMOD_SOURCE=$root/build-web/libmikmod/source" >/dev/null
+    -DVORN_STATIC_MIKMOD=ON "-DMIKMOD_SOURCE=$root/build-web/sources/libmikmod" >/dev/null
   cmake --build "$build" -j "$jobs" --target vorndemo screensize >/dev/null
   rm -rf "$stage"
   cmake --install "$build" --prefix "$stage/$name" --strip >/dev/null
@@ -69,11 +75,52 @@ portable() {
   echo "release: wrote $output" >&2
 }
 
-if [ "${1:-}" = portable ]; then
-  portable
-  exit 0
-fi
-[ $# -eq 0 ] || [ "$1" = packages ] || die "usage: bash scripts/release.sh [portable|packages]"
+# pack_zip FOLDER NAME OUTPUT: FOLDER/NAME as a zip with sorted names, the
+# release's time stamp on every entry, folders 0755 and files 0644 (or
+# 0755 where they are programs).
+pack_zip() {
+  local folder=$1 top=$2 output=$3
+  find "$folder/$top" -type d -exec chmod 0755 {} +
+  find "$folder/$top" -type f -exec chmod go-w,a+r {} +
+  find "$folder/$top" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+  rm -f "$output"
+  (cd "$folder" && find "$top" -print | LC_ALL=C sort | TZ=UTC zip -X -q -@ "$output.part")
+  mv "$output.part" "$output"
+}
+
+# ---- the Windows program -----------------------------------------------------------
+
+windows_name="$name-windows-x64"
+windows() {
+  local build="$root/build-windows"
+  local flags="-ffile-prefix-map=$root=."
+  bash scripts/fetch-source.sh "$build/sources" libmikmod libsdl1.2
+  echo "release: building the Windows program in $build" >&2
+  cmake --no-warn-unused-cli -S . -B "$build/build" --toolchain "$root/windows/toolchain.cmake" \
+    -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS=$flags" "-DCMAKE_C_FLAGS=$flags" \
+    "-DMIKMOD_SOURCE=$build/sources/libmikmod" "-DSDL_SOURCE=$build/sources/libsdl1.2" >/dev/null
+  cmake --build "$build/build" -j "$jobs" >/dev/null
+  rm -rf "${build:?}/$windows_name"
+  cmake --install "$build/build" --prefix "$build/$windows_name" --strip >/dev/null
+  echo "release: the Windows program's folder is $build/$windows_name" >&2
+}
+
+windows_zip() {
+  windows
+  local stage="$root/build-windows/stage"
+  rm -rf "$stage"
+  mkdir -p "$stage"
+  cp -r "$root/build-windows/$windows_name" "$stage/"
+  pack_zip "$stage" "$windows_name" "$dist/$windows_name.zip"
+  echo "release: wrote $dist/$windows_name.zip" >&2
+}
+
+case ${1:-} in
+  portable) portable; exit 0 ;;
+  windows) windows; exit 0 ;;
+  "" | packages) ;;
+  *) die "usage: bash scripts/release.sh [portable|windows|packages]" ;;
+esac
 
 # ---- the source --------------------------------------------------------------
 
@@ -98,6 +145,7 @@ cp "$work/$deb" "$dist/$deb"
 echo "release: wrote $dist/$deb" >&2
 
 portable
+windows_zip
 [ "${1:-}" != packages ] || exit 0
 
 # ---- the web site ---------------------------------------------------------------
@@ -107,15 +155,11 @@ site="$root/build-web/site"
 rm -rf "$work/web"
 mkdir -p "$work/web"
 cp -r "$site" "$work/web/$name-web"
-find "$work/web" -type d -exec chmod 0755 {} +
 find "$work/web" -type f -exec chmod 0644 {} +
-find "$work/web" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-zip_file="$dist/$name-web.zip"
-rm -f "$zip_file"
-(cd "$work/web" && find "$name-web" -print | LC_ALL=C sort | TZ=UTC zip -X -q -@ "$zip_file")
-echo "release: wrote $zip_file" >&2
+pack_zip "$work/web" "$name-web" "$dist/$name-web.zip"
+echo "release: wrote $dist/$name-web.zip" >&2
 
 # ---- checksums ----------------------------------------------------------------------
 
-(cd "$dist" && sha256sum "$deb" "$name-linux-$(uname -m).tar.xz" "$name.tar.gz" "$name-web.zip" >SHA256SUMS)
+(cd "$dist" && sha256sum "$deb" "$name-linux-$(uname -m).tar.xz" "$name.tar.gz" "$windows_name.zip" "$name-web.zip" >SHA256SUMS)
 echo "release: wrote $dist/SHA256SUMS" >&2

@@ -18,6 +18,11 @@
 #   release  the release files, on top of build and web (make release,
 #            make portable): Debian's package tools and checkers, the
 #            PulseAudio headers of the portable build, the archivers
+#   windows  the Windows program, cross-built (make windows): mingw-w64
+#            and dpkg-dev, which unpacks the source packages of SDL 1.2
+#            and libmikmod
+#   wine     the Windows program's test under Wine (make test-windows):
+#            Wine, Xvfb, xdotool, xwd, a sound server and its recorder
 #
 # Without a purpose: test.
 # Debian 12 and 13 are served; where they differ, the choice follows what
@@ -27,7 +32,7 @@ set -euo pipefail
 
 fail() { echo "setup: $*" >&2; exit 1; }
 usage() {
-  echo "usage: bash scripts/setup.sh build|fuzz|web|video|anim|bench|preview|test|root|release..." >&2
+  echo "usage: bash scripts/setup.sh build|fuzz|web|video|anim|bench|preview|test|root|release|windows|wine..." >&2
   exit 2
 }
 [ $# -ge 1 ] || set -- test
@@ -103,6 +108,8 @@ add_purpose() {
     release) add_purpose build; add_purpose web
              want build-essential debhelper dpkg-dev lintian desktop-file-utils appstream \
                   libpulse-dev git xz-utils zip ;;
+    windows) want cmake make dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix zip ;;
+    wine) want wine wine64 xvfb xdotool x11-apps netpbm pulseaudio pulseaudio-utils python3-numpy ;;
     *) echo "setup: no purpose '$1'" >&2; usage ;;
   esac
 }
