@@ -3,11 +3,13 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "core/pixel_spans.h"
+#include "video/pace.h"
 
 namespace {
 
@@ -57,6 +59,18 @@ Placement place{0, 0, 1};
 int blackouts = 0;                // presentations that first paint the whole surface black
 std::vector<uint32_t> enlarged_view;  // converted layout: the enlarged picture, for SDL to convert
 std::vector<uint32_t> moved_row;      // words layout: one row of the image, its channels moved
+// Pacing: wanted for the modes to come (the program asks for it), and the
+// pace of the current mode.  The picture being presented, the rectangle of
+// the surface it covers ((0, 0, 0, 0): the whole) and how often it has been
+// shown, for the pace to show it again.
+bool pacing_wanted = false;
+Pace pace = pace_off();
+struct Showing {
+  const Image* image;
+  int32_t x, y, w, h;
+  int32_t shows;
+};
+Showing showing{};
 KeyCell* the_cell = nullptr;
 ScreenObserver observer = nullptr;
 void* observer_context = nullptr;
@@ -317,21 +331,50 @@ bool paint_whole(const Image* image) {
   return blit_converted(image);
 }
 
+bool paint(const Image* image) {
+  return enlarged ? paint_enlarged(image) : paint_whole(image);
+}
+
+// ---- pacing -------------------------------------------------------------
+
+// Shows the picture being presented; again on a double-buffered surface,
+// whose other buffer holds an older picture, it is painted first.
+void show_picture(void*) {
+  if (showing.shows++ > 0 && double_buffered && !paint(showing.image)) return;
+  screen_update(showing.x, showing.y, showing.w, showing.h);
+}
+
+double seconds_now(void*) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// SDL_Delay takes whole milliseconds: it may return half of one early.
+void sleep_until(void* context, double when) {
+  const double left = when - seconds_now(context);
+  if (left >= 0.0005) SDL_Delay(static_cast<Uint32>(left * 1000 + 0.5));
+}
+
+constexpr PaceDisplay pace_display{nullptr, show_picture, seconds_now, sleep_until};
+
+// SDL's dummy driver shows nothing, and whoever runs the intro there wants
+// its frames as fast as they come.
+bool pacing_possible() {
+  char name[32] = "";
+  return pacing_wanted && SDL_VideoDriverName(name, sizeof name) != nullptr && std::strcmp(name, "dummy") != 0 &&
+         std::strcmp(name, "offscreen") != 0;
+}
+
 void present_whole(Screen* screen, const Image* image) {
   if (!presentable(screen, image)) return screen_error();
   if (video_surface == nullptr) return;
-  if (!enlarged) {
-    if (!paint_whole(image)) return;
-    screen_update();
-  } else {
-    if (!paint_enlarged(image)) return;
-    if (blackouts > 0) {
-      --blackouts;
-      screen_update();
-    } else {
-      screen_update(place.left, place.top, image->width * place.scale, image->height * place.scale);
-    }
+  if (!paint(image)) return;
+  showing = Showing{image, 0, 0, 0, 0, 0};
+  if (enlarged && blackouts > 0) {
+    --blackouts;
+  } else if (enlarged) {
+    showing = Showing{image, place.left, place.top, image->width * place.scale, image->height * place.scale, 0};
   }
+  pace_show(&pace, pace_display);
   screen_presented(image);
 }
 
@@ -384,6 +427,11 @@ void screen_set_mode(Screen* screen, int32_t width, int32_t height) {
   screen->height = height;
   double_buffered = (video_surface->flags & SDL_DOUBLEBUF) != 0 ? 1 : 0;
   blackouts = enlarged ? 1 + double_buffered : 0;  // both buffers of a double-buffered surface
+  pace = pacing_possible() ? pace_start() : pace_off();
+}
+
+void screen_set_pacing(int on) {
+  pacing_wanted = on != 0;
 }
 
 void screen_set_fullscreen(int on) {

@@ -41,6 +41,12 @@ void screen_set_fullscreen(int on);
 // does.  Where such a window cannot be set, the mode is an ordinary window.
 // The Windows program sets it; on Linux, sdl12-compat scales the window.
 void screen_set_window_scale(int32_t scale);
+// On (non-zero): the modes set from now on pace their presentations (see
+// video/pace.h): each frame stays on screen for the same number of the
+// display's refreshes, or 1/60 s by the clock where presenting does not
+// wait for the display.  Off, and under SDL's dummy driver, every
+// presentation shows at once.  The program turns it on.
+void screen_set_pacing(int on);
 // 1 when screen is the single Screen and holds a video surface, else 0.
 int screen_has_surface(const Screen* screen);
 // SDL's text for its last failure, e.g. why no video mode could be set.
@@ -49,7 +55,8 @@ const char* screen_failure();
 // surface is 32-bit 0x00RRGGBB with unpadded rows, a copy that moves the
 // channels when it is 32-bit with one byte per channel in another order, a
 // converting blit on any other surface; in full screen, enlarged into the
-// middle of the surface.  Without a video surface nothing happens.
+// middle of the surface.  Then the picture is shown as the pace decides.
+// Without a video surface nothing happens.
 void screen_present_copy(Screen* screen, const Image* image);
 // The same picture, presented the same way: SDL 1.2's X11 driver sends its
 // own buffer to the window, so lending it the image's buffer showed nothing.

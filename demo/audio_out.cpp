@@ -1,0 +1,170 @@
+#include "demo/audio_out.h"
+
+#include <SDL.h>
+#include <mikmod.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+constexpr int32_t channels = 2;
+constexpr uint32_t sample_bytes = channels * sizeof(int16_t);  // one stereo sample
+// A power of two, so that the counters below may wrap; room for the margin
+// and more.
+constexpr uint32_t ring_samples = 8192;
+static_assert(audio_out_margin + audio_out_chunk <= static_cast<int32_t>(ring_samples));
+
+// One writer (the program's thread, in the driver's update) and one reader
+// (SDL's audio thread).  The counters only grow, wrapping at 2^32; what
+// lies between them is the sound not yet taken.
+struct Ring {
+  int16_t values[ring_samples * channels];
+  std::atomic<uint32_t> written{0};
+  std::atomic<uint32_t> taken{0};
+};
+Ring ring;
+
+char driver_name[] = "SDL audio, fed each frame";
+char driver_version[] = "SDL audio output fed from a ring kept 93 ms ahead";
+char driver_alias[] = "sdlring";
+char driver_help[] = "";
+
+// SDL's audio thread: the next len bytes, from the ring as far as it holds
+// them, silence after.
+void take(void*, Uint8* stream, int len) {
+  const uint32_t wanted = static_cast<uint32_t>(len) / sample_bytes;
+  const uint32_t taken = ring.taken.load(std::memory_order_relaxed);
+  const uint32_t held = ring.written.load(std::memory_order_acquire) - taken;
+  const uint32_t count = std::min(wanted, held);
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t at = (taken + done) & (ring_samples - 1);
+    const uint32_t run = std::min(count - done, ring_samples - at);
+    std::memcpy(stream + done * sample_bytes, ring.values + at * channels, run * sample_bytes);
+    done += run;
+  }
+  std::memset(stream + count * sample_bytes, 0, static_cast<size_t>(len) - count * sample_bytes);
+  ring.taken.store(taken + count, std::memory_order_release);
+}
+
+// The program's thread: mixes what brings the ring back to the margin.
+void top_up() {
+  const uint32_t written = ring.written.load(std::memory_order_relaxed);
+  const uint32_t held = written - ring.taken.load(std::memory_order_acquire);
+  if (held >= static_cast<uint32_t>(audio_out_margin)) return;
+  const uint32_t count = static_cast<uint32_t>(audio_out_margin) - held;
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t at = (written + done) & (ring_samples - 1);
+    const uint32_t run = std::min(count - done, ring_samples - at);
+    VC_WriteBytes(reinterpret_cast<SBYTE*>(ring.values + at * channels), run * sample_bytes);
+    done += run;
+  }
+  ring.written.store(written + count, std::memory_order_release);
+}
+
+BOOL ring_is_present() {
+  return 1;
+}
+
+// The library's default format, 16-bit stereo, which SDL converts for the
+// device where it has to.
+int ring_init() {
+  if ((md_mode & DMODE_16BITS) == 0 || (md_mode & DMODE_STEREO) == 0 || (md_mode & DMODE_FLOAT) != 0) {
+    MikMod_errno = MMERR_INITIALIZING_MIXER;
+    return 1;
+  }
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    MikMod_errno = MMERR_OPENING_AUDIO;
+    return 1;
+  }
+  SDL_AudioSpec wanted{};
+  wanted.freq = md_mixfreq;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = channels;
+  wanted.samples = audio_out_chunk;
+  wanted.callback = take;
+  if (SDL_OpenAudio(&wanted, nullptr) != 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    MikMod_errno = MMERR_OPENING_AUDIO;
+    return 1;
+  }
+  if (VC_Init() != 0) {
+    SDL_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return 1;
+  }
+  ring.written.store(0);
+  ring.taken.store(0);
+  return 0;
+}
+
+void ring_exit() {
+  SDL_CloseAudio();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  VC_Exit();
+}
+
+int ring_reset() {
+  return 0;
+}
+
+int ring_play_start() {
+  if (VC_PlayStart() != 0) return 1;
+  SDL_PauseAudio(0);
+  return 0;
+}
+
+// What the ring still holds is dropped: a later start begins afresh.
+void ring_play_stop() {
+  SDL_PauseAudio(1);
+  SDL_LockAudio();
+  ring.taken.store(ring.written.load());
+  SDL_UnlockAudio();
+  VC_PlayStop();
+}
+
+MDRIVER ring_driver = {
+    nullptr,
+    driver_name,
+    driver_version,
+    0,    // hardware voices
+    255,  // software voices
+    driver_alias,
+    driver_help,
+    nullptr,  // no command line
+    ring_is_present,
+    VC_SampleLoad,
+    VC_SampleUnload,
+    VC_SampleSpace,
+    VC_SampleLength,
+    ring_init,
+    ring_exit,
+    ring_reset,
+    VC_SetNumVoices,
+    ring_play_start,
+    ring_play_stop,
+    top_up,
+    nullptr,  // no pause
+    VC_VoiceSetVolume,
+    VC_VoiceGetVolume,
+    VC_VoiceSetFrequency,
+    VC_VoiceGetFrequency,
+    VC_VoiceSetPanning,
+    VC_VoiceGetPanning,
+    VC_VoicePlay,
+    VC_VoiceStop,
+    VC_VoiceStopped,
+    VC_VoiceGetPosition,
+    VC_VoiceRealVolume,
+};
+
+}  // namespace
+
+int audio_out_select() {
+  MikMod_RegisterDriver(&ring_driver);
+  const int rank = MikMod_DriverFromAlias(driver_alias);
+  if (rank <= 0) return -1;
+  md_device = static_cast<UWORD>(rank);
+  return 0;
+}
