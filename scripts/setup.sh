@@ -107,7 +107,7 @@ add_purpose() {
     root) want mmdebstrap mount git ;;
     release) add_purpose build; add_purpose web
              want build-essential debhelper dpkg-dev lintian desktop-file-utils appstream \
-                  libpulse-dev git xz-utils zip ;;
+                  libpulse-dev git xz-utils zip unzip ;;
     windows) want cmake make dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix zip ;;
     wine) want wine wine64 xvfb xdotool x11-apps netpbm pulseaudio pulseaudio-utils python3-numpy ;;
     *) echo "setup: no purpose '$1'" >&2; usage ;;

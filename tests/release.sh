@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The release as people get it (make test-release, after make release):
 #
-# - dist/ holds the four files and SHA256SUMS, which checks them;
+# - dist/ holds the five files and SHA256SUMS, which checks them;
 # - lintian finds no error and no warning in the package, and its desktop
 #   entry and AppStream metadata pass desktop-file-validate and
 #   appstreamcli;
 # - the portable program's NEEDED entries are exactly those README.txt names;
-# - a clone of the committed HEAD in another folder builds the same package
-#   and the same portable archive, byte for byte;
+# - the Windows zip's programs import only Windows' own DLLs and those
+#   beside them (tests/windows.sh --imports);
+# - a clone of the committed HEAD in another folder builds the same package,
+#   the same portable archive and the same Windows zip, byte for byte;
 # - in fresh Debian 12 and 13 roots, `apt-get install ./PACKAGE` pulls what
 #   it needs, `vorndemo` opens a 512 x 512 window on a 1920 x 1080 Xvfb and
 #   ESC ends it after the fade with status 1, and `apt-get purge` leaves
@@ -111,6 +113,7 @@ cd "$source_dir"
 version=$(sed -n 's/^project(vorndemo VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 deb="vorndemo_$version-1_$(dpkg --print-architecture).deb"
 archive="vorndemo-$version-linux-$(uname -m).tar.xz"
+windows="vorndemo-$version-windows-x64"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -118,7 +121,7 @@ trap 'rm -rf "$work"' EXIT
 
 (cd dist && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match dist/"
 listed=$(awk '{ print $2 }' dist/SHA256SUMS | sort | paste -sd ' ')
-[ "$listed" = "$(printf '%s\n' "$deb" "$archive" "vorndemo-$version.tar.gz" "vorndemo-$version-web.zip" | sort | paste -sd ' ')" ] ||
+[ "$listed" = "$(printf '%s\n' "$deb" "$archive" "vorndemo-$version.tar.gz" "$windows.zip" "vorndemo-$version-web.zip" | sort | paste -sd ' ')" ] ||
   fail "SHA256SUMS lists $listed"
 pass "SHA256SUMS checks $listed"
 
@@ -141,15 +144,19 @@ named=$(awk '/^    (lib|ld-)[^ ]*\.so\.[0-9]+$/ { print $1 }' "$top/README.txt" 
 [ -n "$needed" ] && [ "$needed" = "$named" ] || fail "the portable program needs '$needed'; README.txt names '$named'"
 pass "the portable program needs what README.txt names: $needed"
 
+mkdir "$work/windows"
+(cd "$work/windows" && unzip -q "$source_dir/dist/$windows.zip")
+bash tests/windows.sh --imports "$work/windows/$windows"
+
 # ---- the same bytes from another folder ----
 
 git clone -q --no-hardlinks . "$work/elsewhere/vorndemo"
 JOBS=${JOBS:-2} bash "$work/elsewhere/vorndemo/scripts/release.sh" packages >"$work/elsewhere.log" 2>&1 ||
   { tail -n 30 "$work/elsewhere.log" >&2; fail "scripts/release.sh packages in a second clone"; }
-for file in "$deb" "$archive"; do
+for file in "$deb" "$archive" "$windows.zip"; do
   cmp "dist/$file" "$work/elsewhere/vorndemo/dist/$file" || fail "$file differs when built in another folder"
 done
-pass "a clone in another folder builds the same $deb and $archive"
+pass "a clone in another folder builds the same $deb, $archive and $windows.zip"
 rm -rf "$work/elsewhere"
 
 # ---- fresh roots ----

@@ -17,6 +17,7 @@
 #   (tests/sound_match.py), silent from a second after ESC to the exit.
 #
 #   bash tests/windows.sh BUILD WINBUILD
+#   bash tests/windows.sh --imports FOLDER    the DLLs alone (tests/release.sh)
 #
 # BUILD holds the Linux vorndump and tools/xmrender, WINBUILD the Windows
 # build (make windows).  The run makes its own Wine prefix in
@@ -26,7 +27,26 @@ set -euo pipefail
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 pass() { echo "ok: $*"; }
-[ $# -eq 2 ] || { echo "usage: bash tests/windows.sh BUILD WINBUILD" >&2; exit 2; }
+
+# check_imports FOLDER: every DLL that a program or DLL of FOLDER imports is
+# Windows' own or lies in FOLDER.
+check_imports() {
+  local windows_own=" KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll WINMM.dll msvcrt.dll " imports=() file dll
+  for file in "$1"/*.exe "$1"/*.dll; do
+    [ -f "$file" ] || fail "no programs in $1"
+    for dll in $(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+      [[ "$windows_own" == *" $dll "* ]] || [ -f "$1/$dll" ] ||
+        fail "$(basename "$file") imports $dll, neither Windows' own nor beside it"
+      imports+=("$(basename "$file"): $dll")
+    done
+  done
+  pass "the programs import only Windows' own DLLs and those beside them (${imports[*]})"
+}
+if [ "${1:-}" = --imports ] && [ $# -eq 2 ]; then
+  check_imports "$2"
+  exit 0
+fi
+[ $# -eq 2 ] || { echo "usage: bash tests/windows.sh BUILD WINBUILD | --imports FOLDER" >&2; exit 2; }
 build=$(realpath "$1")
 winbuild=$(realpath "$2")
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -62,16 +82,7 @@ started=$SECONDS
 
 # ---- the DLLs ---------------------------------------------------------------------
 
-windows_own=" KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll WINMM.dll msvcrt.dll "
-imports=()
-for file in "$winbuild/$name"/*.exe "$winbuild/$name"/*.dll; do
-  for dll in $(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
-    [[ "$windows_own" == *" $dll "* ]] || [ -f "$winbuild/$name/$dll" ] ||
-      fail "$(basename "$file") imports $dll, neither Windows' own nor beside it"
-    imports+=("$(basename "$file"): $dll")
-  done
-done
-pass "the folder's programs import only Windows' own DLLs and SDL.dll beside them (${imports[*]})"
+check_imports "$winbuild/$name"
 
 # ---- Wine, the X server, the digests ------------------------------------------------
 
