@@ -17,6 +17,9 @@
 #ifndef _WIN32 /* Windows has neither: libmikmod aligns its buffers itself */
 #define HAVE_POSIX_MEMALIGN 1
 #define HAVE_SETENV 1
+#else
+/* Nor random(): the Windows program links GNU libc's (port/glibc_rand.cpp). */
+long random(void);
 #endif
 #define HAVE_SNPRINTF 1
 #define HAVE_SRANDOM 1
