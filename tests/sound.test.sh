@@ -16,9 +16,6 @@ set -euo pipefail
 
 render="$VORN_BINARY_DIR/tools/xmrender"
 python=/usr/bin/python3  # Debian's, with numpy
-rate=44100
-max_seconds=1200                    # the recorder's whole life
-max_bytes=$((120 * rate * 4))       # and its file: two minutes of sound
 presents=600                        # each run's before ESC: 10 s at 60 frames a second
 
 # shellcheck source=script_test.sh
@@ -93,33 +90,9 @@ PY
 
 # ---- the sound server and the recorder ----------------------------------------
 
-pulse="$work/pulse"
-mkdir -p "$pulse/home" "$pulse/runtime" "$pulse/config"
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$pulse/no-bus"
-(export HOME="$pulse/home" XDG_RUNTIME_DIR="$pulse/runtime" XDG_CONFIG_HOME="$pulse/config"
- unset DISPLAY
- exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=no \
-   --log-target=stderr -L "module-null-sink sink_name=vorn rate=$rate format=s16le channels=2" \
-   -L "module-native-protocol-unix socket=$pulse/socket auth-anonymous=1") 2>"$out/pulseaudio.log" &
-export PULSE_SERVER="unix:$pulse/socket"
-printf 'autospawn = no\n' >"$pulse/client.conf"
-export PULSE_CLIENTCONFIG="$pulse/client.conf"
-unset SDL_AUDIODRIVER
-server_up() { pactl info >/dev/null 2>&1; }
-wait_for 30 server_up || fail "PulseAudio did not start: $(tail -n 3 "$out/pulseaudio.log")"
-
-# Bounded in time by timeout and in bytes by the file size limit; without
-# shared memory, whose pool file would pass that limit.
+start_pulseaudio "$out/pulseaudio.log"
 rec="$work/recording.raw"
-printf 'autospawn = no\nenable-shm = no\nenable-memfd = no\n' >"$pulse/recorder.conf"
-(ulimit -f $((max_bytes / 1024 + 1))
- export PULSE_CLIENTCONFIG="$pulse/recorder.conf"
- exec timeout "$max_seconds" parec -d vorn.monitor --format=s16le --rate=$rate --channels=2 \
-   --latency-msec=20 >"$rec") 2>"$out/parec.log" &
-recorder_pid=$!
-recording() { [ -s "$rec" ]; }
-wait_for 10 recording || fail "parec records nothing: $(cat "$out/parec.log")"
-
+record_sink "$rec" 1200
 
 # ---- both runs ------------------------------------------------------------------------
 
