@@ -10,6 +10,8 @@
 #   video    the capture to a video file, on top of build (make video)
 #   anim     the README's animated preview, on top of build (make anim)
 #   bench    the benchmarks, on top of build (make bench)
+#   fps      the measure of smoothness, scripts/fps.sh (make bench): Xvfb,
+#            Weston, PulseAudio, PipeWire and its PulseAudio service
 #   preview  the sheet of every picture (make preview)
 #   test     everything make test runs: build, fuzz, web, bench, video and
 #            the test tools (GoogleTest, Xvfb, gdb, the players, a sound
@@ -27,7 +29,7 @@ set -euo pipefail
 
 fail() { echo "setup: $*" >&2; exit 1; }
 usage() {
-  echo "usage: bash scripts/setup.sh build|fuzz|web|video|anim|bench|preview|test|root|release..." >&2
+  echo "usage: bash scripts/setup.sh build|fuzz|web|video|anim|bench|fps|preview|test|root|release..." >&2
   exit 2
 }
 [ $# -ge 1 ] || set -- test
@@ -95,6 +97,8 @@ add_purpose() {
     web) want cmake make emscripten dpkg-dev python3 ;;
     video | anim) add_purpose build; want ffmpeg ;;
     bench) add_purpose build; want libbenchmark-dev ffmpeg ;;
+    fps) add_purpose build; want xvfb xdotool weston pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber \
+                                 dbus-daemon python3-numpy ;;
     preview) want imagemagick ;;
     test) add_purpose fuzz; add_purpose web; add_purpose bench
           want libgtest-dev xvfb xdotool x11-apps x11-utils gdb netpbm openmpt123 xmp sox \
