@@ -19,7 +19,7 @@
 #   root     fresh Debian roots (scripts/fresh-root.sh, make test-trixie)
 #   release  the release files, on top of build and web (make release,
 #            make portable): Debian's package tools and checkers, the
-#            PulseAudio headers of the portable build, the archivers
+#            archivers
 #
 # Without a purpose: test.
 # Debian 12 and 13 are served; where they differ, the choice follows what
@@ -106,7 +106,7 @@ add_purpose() {
     root) want mmdebstrap mount git ;;
     release) add_purpose build; add_purpose web
              want build-essential debhelper dpkg-dev lintian desktop-file-utils appstream \
-                  libpulse-dev git xz-utils zip ;;
+                  git xz-utils zip ;;
     *) echo "setup: no purpose '$1'" >&2; usage ;;
   esac
 }
