@@ -137,11 +137,15 @@ still:
 	$(build-capture)
 	bash scripts/still.sh $(BUILD) web/page/still.png
 
+# The benchmarks, then the smoothness of the running intro (scripts/fps.sh,
+# FPS_SECONDS a run).
+FPS_SECONDS ?= 30
 bench:
-	@$(SETUP) bench
+	@$(SETUP) bench fps
 	$(CONFIGURE) -DVORN_BENCH=ON >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target vornbench
+	cmake --build $(BUILD) -j $(JOBS) --target vornbench presentlog vorndemo screensize xmrender
 	$(BUILD)/bench/vornbench
+	bash scripts/fps.sh $(BUILD) $(FPS_SECONDS)
 
 # make test in a fresh root of Debian 13 (or 12), on a clone of the
 # committed HEAD; the root is removed afterwards, also after a failure or

@@ -1,75 +1,96 @@
 #!/usr/bin/env bash
-# Frames per second of each part: runs BUILD_DIR/vorndemo in a copy of data/
-# on a private 256 x 256 Xvfb server, under gdb, whose only breakpoints are
-# the entries of the three parts; each logs the part's name and the time.
-# No key is pressed for two whole passes of the sequence, then ESC ends the
-# run.  A part's rate is its frame budget over the time from its entry to
-# the next part's entry.
+# How smoothly the intro runs as a person starts it (the launcher: sdl12-compat
+# with its wait for the display, the window scaled to fit), on two displays
+# and with three kinds of sound:
+#   displays  a private 1920 x 1080 Xvfb; Weston nested in such an Xvfb,
+#             the intro on SDL 2's Wayland driver, with no X server to reach
+#   sound     none (no sound server); a private PulseAudio; a private
+#             PipeWire with its PulseAudio service (a Debian 13 desktop's)
+# Each run lasts SECONDS (30 by default) from the first picture, then
+# SIGTERM ends it as ESC would.  A library preloaded into it (bench/
+# present_log.cpp) logs when every presentation returns; over the run from
+# its second second to the signal this prints the frames a second, the
+# intervals' 1st, 50th and 99th percentiles and the share within 2 ms of
+# the median (one refresh, or the refreshes each frame stays).  With a
+# sound server the sink's monitor is recorded and judged against
+# libmikmod's render of the module (tests/sound_match.py): the seconds of
+# music equal to it sample for sample and the gaps of silence.
 #
-#   bash scripts/fps.sh build
+#   bash scripts/fps.sh BUILD_DIR [SECONDS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -eq 1 ] || { echo "usage: bash scripts/fps.sh BUILD_DIR" >&2; exit 2; }
-[ -d "$1" ] || { echo "fps: no build folder $1" >&2; exit 1; }
-bin="$(cd "$1" && pwd)/vorndemo"
-loops=2
-parts=(zoom rolls plasma)
-budgets=(1004 1500 750)  # frames: four logos of 251, the rolls, the plasma
+[ $# -ge 1 ] && [ $# -le 2 ] || { echo "usage: bash scripts/fps.sh BUILD_DIR [SECONDS]" >&2; exit 2; }
+build=$(cd "$1" && pwd) || exit 1
+seconds=${2:-30}
+python=/usr/bin/python3  # Debian's, with numpy
 
 fail() { echo "fps: $*" >&2; exit 1; }
 
-[ -x "$bin" ] || fail "$bin was not built"
-command -v Xvfb >/dev/null && command -v gdb >/dev/null && command -v xdotool >/dev/null ||
-  fail "needs Xvfb, gdb and xdotool (bash scripts/setup.sh installs them)"
+preload="$build/bench/presentlog.so"
+render="$build/tools/xmrender"
+for file in "$build/vorndemo" "$preload" "$render"; do
+  [ -e "$file" ] || fail "$file was not built (make bench builds it)"
+done
+for command in Xvfb weston pulseaudio pipewire wireplumber pipewire-pulse dbus-run-session parec pactl xdotool; do
+  command -v "$command" >/dev/null || fail "needs $command (bash scripts/setup.sh bench installs it)"
+done
 
 # shellcheck source=xvfb-session.sh
 source "$root/scripts/xvfb-session.sh"
-start_xvfb "$work/xvfb.log"
-export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
+"$render" "$root/data/duSkal-20080501.xm" "$work/render.wav" 4 >/dev/null
 
-mkdir "$work/data"
-cp "$root"/data/* "$work/data"/
+# start_weston: Weston nested in the X server, its socket made the Wayland
+# display of the intros started after, which then see no X server.
+start_weston() {
+  mkdir -m 700 "$work/wayland"
+  XDG_RUNTIME_DIR="$work/wayland" weston --backend=x11-backend.so --use-pixman --width=1920 --height=1080 \
+    --socket=vorn --idle-time=0 >"$work/weston.log" 2>&1 &
+  wait_for 30 test -S "$work/wayland/vorn" || fail "Weston did not start: $(tail -n 3 "$work/weston.log")"
+}
 
-# One line per part entry, "NAME SECONDS.NANOSECONDS", from a single date
-# run: the program stands still only while that runs.
-log="$work/gdb.log"
-{
-  echo "set pagination off"
-  echo "set confirm off"
-  echo "set breakpoint pending off"
-  for p in "${parts[@]}"; do
-    printf 'break demo_part_%s\ncommands\nsilent\nshell date "+%s %%s.%%N"\ncontinue\nend\n' "$p" "$p"
-  done
-  echo "run > /dev/null 2> '$work/stderr'"
-} >"$work/fps.gdb"
-(cd "$work/data" && exec gdb -q -batch -x "$work/fps.gdb" "$bin" >"$log" 2>&1) &
-intro_pid=$!
+# run DISPLAY SOUND: one run, its line of figures.
+run() {
+  local name="$1-$2" log="$work/$1-$2.log"
+  local -a env=(VORN_PRESENT_LOG="$log" LD_PRELOAD="$preload")
+  [ "$1" = xvfb ] || env=(-u DISPLAY "${env[@]}" WAYLAND_DISPLAY="$work/wayland/vorn" XDG_RUNTIME_DIR="$work/wayland")
+  [ "$2" != silent ] || env+=(PULSE_SERVER=unix:/nonexistent/vorn-pulse)
+  [ "$2" = silent ] || record_sink "$work/$name.raw" $((seconds + 60))
+  env "${env[@]}" bash "$root/scripts/play.sh" "$build/vorndemo" >/dev/null 2>"$work/$name.err" &
+  intro_pid=$!
+  wait_for 60 test -s "$log" || fail "$name: no picture in 60 s: $(tail -n 3 "$work/$name.err")"
+  sleep "$seconds"
+  local shown
+  shown=$(wc -l <"$log")
+  kill -TERM "$intro_pid"
+  wait_for 60 intro_gone || fail "$name: the intro did not end after SIGTERM"
+  wait "$intro_pid" || true
+  intro_pid=""
+  local sound="no sound server"
+  if [ "$2" != silent ]; then
+    kill "$recorder_pid" 2>/dev/null || true
+    wait "$recorder_pid" || true
+    sound=$("$python" "$root/tests/sound_match.py" "$work/$name.raw" "$work/render.wav" | head -n 1) || true
+  fi
+  "$python" - "$log" "$shown" "$name" "$sound" <<'PY'
+import sys
+import numpy as np
+log, shown, name, sound = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+times = np.loadtxt(log)[:shown]
+times = times[times >= times[0] + 1]
+steps = np.diff(times) * 1000
+p1, p50, p99 = np.percentile(steps, [1, 50, 99])
+near = np.mean(np.abs(steps - p50) <= 2) * 100
+print("%-18s %6.1f frames/s  intervals p1 %5.1f  p50 %5.1f  p99 %5.1f ms  %5.1f %% within p50 +- 2 ms"
+      % (name, len(times) / (times[-1] - times[0]), p1, p50, p99, near))
+print("%-18s %s" % ("", sound))
+PY
+}
 
-entries() { grep -cE '^(zoom|rolls|plasma) [0-9]' "$log" || true; }
-# The entry that ends the last measured part: the zoom of the next pass.
-wanted=$((loops * ${#parts[@]} + 1))
-measured_or_gone() { [ "$(entries)" -ge "$wanted" ] || [ ! -e "/proc/$intro_pid" ]; }
-# Generous: a sanitizer build runs the sequence at a fraction of the speed.
-wait_for 600 measured_or_gone ||
-  fail "the run stalled after $(entries) part entries (gdb says: $(tail -n 3 "$log"))"
-[ "$(entries)" -ge "$wanted" ] || fail "the run ended early: $(tail -n 5 "$log")"
-
-# ESC, held until the program has gone (it reads the held key every frame).
-xdotool mousemove 128 128 keydown Escape
-gone() { [ ! -e "/proc/$intro_pid" ]; }
-wait_for 60 gone || true
-xdotool keyup Escape
-wait "$intro_pid" || true
-intro_pid=""
-
-awk -v wanted="$wanted" -v names="${parts[*]}" -v budgets="${budgets[*]}" '
-  BEGIN { n = split(names, name, " "); split(budgets, frames, " ") }
-  /^(zoom|rolls|plasma) [0-9]/ && m < wanted { ++m; part[m] = $1; t[m] = $2 }
-  END {
-    for (i = 1; i < m; ++i) {
-      k = (i - 1) % n + 1
-      if (part[i] != name[k]) { printf "fps: entry %d is part %s, not %s\n", i, part[i], name[k]; exit 1 }
-      s = t[i + 1] - t[i]
-      printf "loop %d %-6s %4d frames %6.2f s %6.0f fps\n", int((i - 1) / n) + 1, part[i], frames[k], s, frames[k] / s
-    }
-  }' "$log"
+start_xvfb "$work/xvfb.log" 1920x1080x24
+start_weston
+echo "fps: $seconds s a run, the launcher's window on sdl12-compat with vsync; load now $(cut -d' ' -f1-3 /proc/loadavg)"
+for display in xvfb weston; do run "$display" silent; done
+start_pulseaudio "$work/pulseaudio.log"
+for display in xvfb weston; do run "$display" pulseaudio; done
+start_pipewire "$work/pipewire.log"
+for display in xvfb weston; do run "$display" pipewire; done

@@ -10,6 +10,8 @@
 #   video    the capture to a video file, on top of build (make video)
 #   anim     the README's animated preview, on top of build (make anim)
 #   bench    the benchmarks, on top of build (make bench)
+#   fps      the measure of smoothness, scripts/fps.sh (make bench): Xvfb,
+#            Weston, PulseAudio, PipeWire and its PulseAudio service
 #   preview  the sheet of every picture (make preview)
 #   test     everything make test runs: build, fuzz, web, bench, video and
 #            the test tools (GoogleTest, Xvfb, gdb, the players, a sound
@@ -17,7 +19,7 @@
 #   root     fresh Debian roots (scripts/fresh-root.sh, make test-trixie)
 #   release  the release files, on top of build and web (make release,
 #            make portable): Debian's package tools and checkers, the
-#            PulseAudio headers of the portable build, the archivers
+#            archivers
 #   windows  the Windows program, cross-built (make windows): mingw-w64
 #            and dpkg-dev, which unpacks the source packages of SDL 1.2
 #            and libmikmod
@@ -32,7 +34,7 @@ set -euo pipefail
 
 fail() { echo "setup: $*" >&2; exit 1; }
 usage() {
-  echo "usage: bash scripts/setup.sh build|fuzz|web|video|anim|bench|preview|test|root|release|windows|wine..." >&2
+  echo "usage: bash scripts/setup.sh build|fuzz|web|video|anim|bench|fps|preview|test|root|release|windows|wine..." >&2
   exit 2
 }
 [ $# -ge 1 ] || set -- test
@@ -100,6 +102,8 @@ add_purpose() {
     web) want cmake make emscripten dpkg-dev python3 ;;
     video | anim) add_purpose build; want ffmpeg ;;
     bench) add_purpose build; want libbenchmark-dev ffmpeg ;;
+    fps) add_purpose build; want xvfb xdotool weston pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber \
+                                 dbus-daemon python3-numpy ;;
     preview) want imagemagick ;;
     test) add_purpose fuzz; add_purpose web; add_purpose bench
           want libgtest-dev xvfb xdotool x11-apps x11-utils gdb netpbm openmpt123 xmp sox \
@@ -107,7 +111,7 @@ add_purpose() {
     root) want mmdebstrap mount git ;;
     release) add_purpose build; add_purpose web
              want build-essential debhelper dpkg-dev lintian desktop-file-utils appstream \
-                  libpulse-dev git xz-utils zip unzip ;;
+                  git xz-utils zip unzip ;;
     windows) want cmake make dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix zip ;;
     wine) want wine wine64 xvfb xdotool x11-apps netpbm pulseaudio pulseaudio-utils python3-numpy ;;
     *) echo "setup: no purpose '$1'" >&2; usage ;;

@@ -2,18 +2,21 @@
 # a scratch folder $work, every process the script started in the
 # background (the intro, the X server, a window manager, a sound server...)
 # stopped and the folder removed at exit, wait_for, start_xvfb,
-# use_sdl12_compat, the checks of the intro's window, picture and process,
-# and quit_intro.  The caller defines fail MESSAGE.
+# use_sdl12_compat, start_pulseaudio and start_pipewire, the checks of the
+# intro's window, picture and process, and quit_intro.  The caller defines
+# fail MESSAGE.
 
 # shellcheck source=sdl12-compat.sh
 source "$(dirname "${BASH_SOURCE[0]}")/sdl12-compat.sh"
 
 work=$(mktemp -d)
 intro_pid=""
+process_groups=()  # of background jobs made session leaders, whose children go with them
 # The background jobs of this shell still running are ended by their ids.
 cleanup() {
   local pids
   pids=$(jobs -p)
+  [ ${#process_groups[@]} -eq 0 ] || kill -- "${process_groups[@]}" 2>/dev/null || true
   # shellcheck disable=SC2086 # one word per id
   [ -z "$pids" ] || kill $pids 2>/dev/null || true
   wait 2>/dev/null || true
@@ -43,6 +46,70 @@ start_xvfb() {
   export PULSE_SERVER=unix:/nonexistent/vorn-pulse
   export SDL_AUDIODRIVER=dummy
   export ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0"
+}
+
+# start_pulseaudio LOG: a private PulseAudio server (a null sink "vorn" at
+# 44,100 Hz, 16-bit stereo, its own socket, no configuration, home or D-Bus
+# of the user's), its messages in LOG, made the sound server of everything
+# started after (PULSE_SERVER, PULSE_CLIENTCONFIG without autospawn; SDL's
+# audio left to its choice).
+start_pulseaudio() {
+  local pulse="$work/pulse"
+  mkdir -p "$pulse/home" "$pulse/runtime" "$pulse/config"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$pulse/no-bus"
+  (export HOME="$pulse/home" XDG_RUNTIME_DIR="$pulse/runtime" XDG_CONFIG_HOME="$pulse/config"
+   unset DISPLAY
+   exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=no \
+     --log-target=stderr -L "module-null-sink sink_name=vorn rate=44100 format=s16le channels=2" \
+     -L "module-native-protocol-unix socket=$pulse/socket auth-anonymous=1") 2>"$1" &
+  use_sound_server "unix:$pulse/socket" "$1"
+}
+
+# start_pipewire LOG: a private PipeWire with its PulseAudio service, as a
+# Debian 13 desktop has it (pipewire, wireplumber and pipewire-pulse in a
+# D-Bus session of their own, their own runtime folder, the graph at
+# 44,100 Hz), a null sink "vorn" made the default, and the server made that
+# of everything started after, as start_pulseaudio does.  The session is a
+# process group of its own, ended at exit.
+start_pipewire() {
+  local pw="$work/pipewire"
+  mkdir -p "$pw/runtime" "$pw/config/pipewire/pipewire.conf.d" "$pw/home"
+  chmod 700 "$pw/runtime"
+  echo 'context.properties = { default.clock.rate = 44100 default.clock.allowed-rates = [ 44100 ] }' \
+    >"$pw/config/pipewire/pipewire.conf.d/rate.conf"
+  (export HOME="$pw/home" XDG_RUNTIME_DIR="$pw/runtime" XDG_CONFIG_HOME="$pw/config"
+   unset DISPLAY WAYLAND_DISPLAY PULSE_SERVER
+   exec setsid dbus-run-session -- bash -c 'pipewire & wireplumber & pipewire-pulse & wait') >"$1" 2>&1 &
+  process_groups+=("-$!")
+  use_sound_server "unix:$pw/runtime/pulse/native" "$1"
+  pactl load-module module-null-sink sink_name=vorn rate=44100 format=s16le channels=2 >/dev/null &&
+    pactl set-default-sink vorn || fail "PipeWire's PulseAudio service made no null sink: $(tail -n 3 "$1")"
+}
+
+# use_sound_server ADDRESS LOG: the server at ADDRESS, once it answers (at
+# most 30 s), is that of everything started after.
+use_sound_server() {
+  export PULSE_SERVER=$1
+  printf 'autospawn = no\n' >"$work/pulse-client.conf"
+  export PULSE_CLIENTCONFIG="$work/pulse-client.conf"
+  unset SDL_AUDIODRIVER
+  server_up() { pactl info >/dev/null 2>&1; }
+  wait_for 30 server_up || fail "the sound server did not start: $(tail -n 3 "$2")"
+}
+
+# record_sink FILE SECONDS: parec records the sink vorn's monitor into FILE,
+# 16-bit stereo at 44,100 Hz, for at most SECONDS and at most two minutes of
+# sound; its process id in recorder_pid, once it records.
+record_sink() {
+  printf 'autospawn = no\nenable-shm = no\nenable-memfd = no\n' >"$work/recorder.conf"
+  # Bounded in bytes by the file size limit; without shared memory, whose
+  # pool file would pass that limit.
+  (ulimit -f $((120 * 44100 * 4 / 1024 + 1))
+   export PULSE_CLIENTCONFIG="$work/recorder.conf"
+   exec timeout "$2" parec -d vorn.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$1") \
+    2>"$1.log" &
+  recorder_pid=$!
+  wait_for 10 test -s "$1" || fail "parec records nothing: $(cat "$1.log")"
 }
 
 # use_sdl12_compat VSYNC: programs started after run on sdl12-compat, at 1x,

@@ -8,6 +8,10 @@ namespace {
 constexpr double clock_period = 1.0 / pace_frame_rate;
 constexpr double shortest_refresh = 1.0 / pace_fastest_refresh;
 constexpr double pace_change = 0.1;  // a watched interval this far off the baseline: measure again
+// Two frame rates this close to 60 count as equally close: a measured
+// 144 Hz display, whose halves and thirds lie 12 frames a second on either
+// side, keeps 72 frames a second however the measurement falls.
+constexpr double pace_tie = 0.5;
 
 // The median of n values (reordered).
 double median(double* values, int32_t n) {
@@ -103,7 +107,7 @@ int32_t pace_repeats(double period) {
   const double below = std::max(1.0, std::floor(std::min(ideal, 1e6)));
   const double miss_below = std::fabs(1.0 / (below * period) - pace_frame_rate);
   const double miss_above = std::fabs(1.0 / ((below + 1) * period) - pace_frame_rate);
-  return static_cast<int32_t>(miss_above < miss_below ? below + 1 : below);
+  return static_cast<int32_t>(miss_above < miss_below - pace_tie ? below + 1 : below);
 }
 
 Pace pace_off() {

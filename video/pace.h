@@ -55,7 +55,8 @@ struct PaceDisplay {
 
 // The refreshes each frame stays on screen on a display that refreshes
 // every `period` seconds: the whole number n that brings 1 / (n * period)
-// closest to 60, the smaller on a tie; 1 for a period of 0 or less.
+// closest to 60, the smaller where two lie within half a frame a second of
+// equally close; 1 for a period of 0 or less.
 int32_t pace_repeats(double period);
 
 // A pace that shows every frame at once.
