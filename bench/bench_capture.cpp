@@ -115,9 +115,9 @@ bool keep_frame(void* context, const CaptureFrame& frame) {
   return true;
 }
 
-bool keep_sound(void* context, const int16_t* values) {
+bool keep_sound(void* context, const int16_t* values, int32_t samples) {
   auto& recorded = *static_cast<Recorded*>(context);
-  recorded.sound.insert(recorded.sound.end(), values, values + frame_audio_values);
+  recorded.sound.insert(recorded.sound.end(), values, values + static_cast<size_t>(samples) * frame_audio_channels);
   return true;
 }
 
@@ -129,7 +129,7 @@ Cost ffmpeg_alone_cost(const fs::path& output) {
   Recorded recorded;
   recorded.frames.reserve(static_cast<size_t>(capture_expected_frames(capture_default_frames)) * demo_width *
                           demo_height);
-  const CaptureResult result = capture_run(capture_default_frames, 1, CaptureSink{&recorded, keep_frame, keep_sound});
+  const CaptureResult result = capture_run(capture_default_frames, 1, capture_default_fps, CaptureSink{&recorded, keep_frame, keep_sound});
   if (!result.whole || result.status != 1) return failed;
   std::signal(SIGPIPE, SIG_IGN);
   const int32_t side = demo_width * capture_default_scale;
@@ -137,17 +137,18 @@ Cost ffmpeg_alone_cost(const fs::path& output) {
   static volatile sig_atomic_t never = 0;
   const Clock::time_point start = Clock::now();
   Encoder encoder{};
-  if (!encoder_start(&encoder, encoder_command(encoder_find_ffmpeg(), CaptureFormat::mp4, side, side, output),
+  if (!encoder_start(&encoder, encoder_command(encoder_find_ffmpeg(), CaptureFormat::mp4, side, side, capture_default_fps, output),
                      &never))
     return failed;
   const size_t frame_pixels = static_cast<size_t>(demo_width) * demo_height;
+  const size_t frame_values = static_cast<size_t>(frame_audio_rate / capture_default_fps) * frame_audio_channels;
   for (int64_t n = 0; n < recorded.count; ++n) {
     capture_widen(recorded.frames.data() + static_cast<size_t>(n) * frame_pixels, demo_width, demo_height,
                   capture_default_scale, lines.data());
     if (!encoder_send_lines(&encoder, lines.data(), static_cast<size_t>(side) * sizeof(uint32_t), demo_height,
                             capture_default_scale) ||
-        !encoder_send_sound(&encoder, recorded.sound.data() + static_cast<size_t>(n) * frame_audio_values,
-                            frame_audio_values * sizeof(int16_t))) {
+        !encoder_send_sound(&encoder, recorded.sound.data() + static_cast<size_t>(n) * frame_values,
+                            frame_values * sizeof(int16_t))) {
       encoder_kill(&encoder);
       return failed;
     }
@@ -164,7 +165,7 @@ bool drop_frame(void*, const CaptureFrame& frame) {
   benchmark::DoNotOptimize(lines);
   return true;
 }
-bool drop_sound(void*, const int16_t* values) {
+bool drop_sound(void*, const int16_t* values, int32_t) {
   benchmark::DoNotOptimize(values);
   return true;
 }
@@ -173,15 +174,15 @@ bool drop_sound(void*, const int16_t* values) {
 Cost unencoded_cost() {
   const Clock::time_point start = Clock::now();
   const CaptureResult result =
-      capture_run(capture_default_frames, capture_default_scale, CaptureSink{nullptr, drop_frame, drop_sound});
+      capture_run(capture_default_frames, capture_default_scale, capture_default_fps,
+                  CaptureSink{nullptr, drop_frame, drop_sound});
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return result.whole && result.status == 1 ? Cost{seconds_since(start), cpu_seconds(usage)} : failed;
 }
 
 double pass_seconds() {
-  return static_cast<double>(capture_expected_frames(capture_default_frames)) * frame_audio_samples /
-         frame_audio_rate;
+  return static_cast<double>(capture_expected_frames(capture_default_frames)) / capture_default_fps;
 }
 
 bool same_bytes(const fs::path& a, const fs::path& b) {

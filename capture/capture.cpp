@@ -18,8 +18,9 @@ struct Recording {
   const CaptureSink* sink = nullptr;
   int64_t frames = 0;
   bool feeding = true;
+  int32_t samples = 0;  // per frame
   std::vector<uint32_t> lines;
-  std::vector<int16_t> sound = std::vector<int16_t>(frame_audio_values);
+  std::vector<int16_t> sound;
 };
 
 // The key goes through SDL's queue, so the frame end's own poll reads it
@@ -48,17 +49,23 @@ void record_frame(void* context, const Image* image) {
     capture_widen(image->pixels, image->width, image->height, scale, recording.lines.data());
     lines = recording.lines.data();
   }
-  frame_audio_mix(recording.sound.data());
+  frame_audio_mix(recording.sound.data(), recording.samples);
   const CaptureSink& sink = *recording.sink;
   const CaptureFrame frame{lines, image->width * scale, image->height * scale, scale};
-  recording.feeding = sink.frame(sink.context, frame) && sink.sound(sink.context, recording.sound.data());
+  recording.feeding =
+      sink.frame(sink.context, frame) && sink.sound(sink.context, recording.sound.data(), recording.samples);
   if (!recording.feeding) press_escape();
 }
 
 }  // namespace
 
-CaptureResult capture_run(int32_t quit_frame, int32_t scale, const CaptureSink& sink) {
+bool capture_fps_fits(int32_t fps) {
+  return fps >= 1 && frame_audio_rate % fps == 0;
+}
+
+CaptureResult capture_run(int32_t quit_frame, int32_t scale, int32_t fps, const CaptureSink& sink) {
   CaptureResult result{false, 0, 0, false};
+  if (!capture_fps_fits(fps)) return result;
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   if (frame_audio_select() != 0) return result;
   result.driver = true;
@@ -66,6 +73,8 @@ CaptureResult capture_run(int32_t quit_frame, int32_t scale, const CaptureSink& 
   recording.quit_frame = quit_frame;
   recording.scale = scale;
   recording.sink = &sink;
+  recording.samples = frame_audio_rate / fps;
+  recording.sound.resize(static_cast<size_t>(recording.samples) * frame_audio_channels);
   screen_set_observer(record_frame, &recording);
   result.status = demo_run();
   screen_set_observer(nullptr, nullptr);

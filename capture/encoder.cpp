@@ -40,11 +40,10 @@ bool is_program(const std::string& path) {
 // opens them one after the other and reads nothing else meanwhile, so each
 // is probed only as far as its first packet: the writer, which feeds both
 // in turn, can never wait for a read that waits for the other pipe.
-std::vector<std::string> input_options(int32_t width, int32_t height) {
+std::vector<std::string> input_options(int32_t width, int32_t height, int32_t fps) {
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
-  const std::string rate = std::to_string(frame_audio_rate) + "/" + std::to_string(frame_audio_samples);
   return {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", "bgr0", "-video_size", size,
-          "-framerate", rate, "-i", "pipe:3",
+          "-framerate", std::to_string(fps), "-i", "pipe:3",
           "-probesize", "32", "-analyzeduration", "0", "-f", "s16le", "-ar", std::to_string(frame_audio_rate),
           "-ac", std::to_string(frame_audio_channels), "-i", "pipe:4", "-map", "0:v", "-map", "1:a"};
 }
@@ -52,7 +51,7 @@ std::vector<std::string> input_options(int32_t width, int32_t height) {
 // H.264 at a constant quality high enough that enlarged pixels keep their
 // edges; colours converted and tagged as BT.709, which players assume for
 // pictures of this size.  The video keeps the exact frame rate in a time
-// scale of one tick per sample.
+// scale of one tick per sample, a whole number of ticks a frame.
 std::vector<std::string> mp4_options() {
   return {"-c:v", "libx264", "-preset", "medium", "-crf", "16", "-pix_fmt", "yuv420p",
           "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int",
@@ -191,9 +190,9 @@ std::string encoder_find_ffmpeg() {
 }
 
 std::vector<std::string> encoder_command(const std::string& ffmpeg, CaptureFormat format, int32_t width,
-                                         int32_t height, const std::string& path) {
+                                         int32_t height, int32_t fps, const std::string& path) {
   std::vector<std::string> command = {ffmpeg, "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error"};
-  for (const std::string& option : input_options(width, height)) command.push_back(option);
+  for (const std::string& option : input_options(width, height, fps)) command.push_back(option);
   for (const std::string& option : format == CaptureFormat::mp4 ? mp4_options() : mkv_options())
     command.push_back(option);
   command.push_back("-y");

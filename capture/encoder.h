@@ -1,6 +1,6 @@
 // The capture's encoder: Debian's ffmpeg program in a child process, fed
 // raw frames (0x00RRGGBB words, "bgr0" to ffmpeg) and 16-bit stereo sound
-// at 44,100 Hz through two pipes.  The frame rate is 44100/1024 exactly.
+// at 44,100 Hz through two pipes, at a whole number of frames a second.
 #pragma once
 
 #include <signal.h>
@@ -23,9 +23,10 @@ bool encoder_format_of(const std::string& path, CaptureFormat* format);
 // The ffmpeg program that PATH leads to, or an empty string.
 std::string encoder_find_ffmpeg();
 // ffmpeg's whole command line (program first) to write path in the format
-// from frames of width x height on descriptor 3 and sound on descriptor 4.
+// from frames of width x height, fps a second, on descriptor 3 and sound on
+// descriptor 4.
 std::vector<std::string> encoder_command(const std::string& ffmpeg, CaptureFormat format, int32_t width,
-                                         int32_t height, const std::string& path);
+                                         int32_t height, int32_t fps, const std::string& path);
 
 struct Encoder {
   pid_t pid;   // the running ffmpeg, -1 when none
