@@ -6,7 +6,8 @@
 // data/), and ESC is pressed in frame N (3254 by default, one pass); the
 // file holds every frame up to its exit, the fade included, each enlarged K
 // times (4 by default, 1 to 8), F frames a second (60 by default, any rate
-// that divides 44,100) with 44100 / F stereo samples of sound per frame.
+// up to 1000 that divides 44,100) with 44100 / F stereo samples of sound per
+// frame.
 // OUTPUT ends in .mp4 (H.264 and AAC) or .mkv (lossless FFV1 and FLAC).
 // The file is written under a temporary name beside OUTPUT and takes its
 // name only when complete: a failure or an interrupt leaves nothing.
@@ -90,9 +91,10 @@ bool parse(int argc, char** argv, Options* options) {
       }
       if (!joined) ++i;
     } else if (word == "--fps") {
-      if (!number_in(value, 1, frame_audio_rate, &options->fps) || !capture_fps_fits(options->fps)) {
-        complain(0, std::string("--fps takes a frame rate that divides 44100 into whole samples (such as 50, 60 "
-                                "or 75), not '") + (value != nullptr ? value : "") + "'");
+      if (!number_in(value, 1, capture_max_fps, &options->fps) || !capture_fps_fits(options->fps)) {
+        complain(0, "--fps takes a frame rate up to " + std::to_string(capture_max_fps) +
+                        " that divides 44100 into whole samples (such as 50, 60 or 75), not '" +
+                        (value != nullptr ? value : "") + "'");
         return false;
       }
       if (!joined) ++i;
@@ -174,23 +176,19 @@ void progress_frame(Progress* progress) {
 struct Feed {
   Encoder* encoder;
   Progress* progress;
-  int32_t width;
-  int32_t height;
 };
 
 bool feed_frame(void* context, const CaptureFrame& frame) {
   const Feed& feed = *static_cast<Feed*>(context);
-  if (frame.width != feed.width || frame.height != feed.height) return false;
-  const size_t line_bytes = static_cast<size_t>(frame.width) * sizeof(uint32_t);
-  return encoder_send_lines(feed.encoder, frame.lines, line_bytes, static_cast<size_t>(frame.height / frame.scale),
-                            static_cast<size_t>(frame.scale));
+  const EncoderPictures& pictures = feed.encoder->pictures;
+  if (frame.width != pictures.width || frame.height != pictures.height) return false;
+  return encoder_send_frame(feed.encoder, frame.pixels);
 }
 
 bool feed_sound(void* context, const int16_t* values, int32_t samples) {
   const Feed& feed = *static_cast<Feed*>(context);
   const size_t bytes = static_cast<size_t>(samples) * frame_audio_channels * sizeof(int16_t);
-  if (!encoder_send_sound(feed.encoder, values, bytes) || stop_signal != 0)
-    return false;
+  if (!encoder_send_sound(feed.encoder, values, bytes) || stop_signal != 0) return false;
   progress_frame(feed.progress);
   return true;
 }
@@ -210,14 +208,16 @@ void catch_stop_signals() {
 // succeeded.
 int record(const Options& options, CaptureFormat format, const std::string& ffmpeg, const std::string& partial) {
   const int32_t side = demo_width * options.scale;
+  const EncoderPictures pictures{demo_width, demo_height, options.scale, encoder_queue_frames(options.fps)};
   Encoder encoder{};
-  if (!encoder_start(&encoder, encoder_command(ffmpeg, format, side, side, options.fps, partial), &stop_signal)) {
+  if (!encoder_start(&encoder, encoder_command(ffmpeg, format, side, side, options.fps, partial), pictures,
+                     &stop_signal)) {
     unlink(partial.c_str());
     return complain(1, std::string("cannot start ffmpeg: ") + std::strerror(errno));
   }
   Progress progress{isatty(STDERR_FILENO) == 1, capture_expected_frames(options.frames), options.fps};
-  Feed feed{&encoder, &progress, side, side};
-  const CaptureResult result = capture_run(options.frames, options.scale, options.fps, CaptureSink{&feed, feed_frame, feed_sound});
+  Feed feed{&encoder, &progress};
+  const CaptureResult result = capture_run(options.frames, options.fps, CaptureSink{&feed, feed_frame, feed_sound});
   if (!result.driver || result.status != 1) encoder_kill(&encoder);
   const int encoded = encoder_finish(&encoder);
   if (stop_signal != 0) {

@@ -420,8 +420,11 @@ TEST(CaptureFile, CtrlCEndsTheCaptureAndLeavesNoFile) {
   const fs::path out = scratch.dir / "out";
   fs::create_directories(out);
   // A terminal's Ctrl-C goes to the whole foreground job: the capture runs
-  // in a process group of its own and the group is signalled.
-  Command capture{{capture_program, "--scale", "1", (out / "capture.mkv").string()}};
+  // in a process group of its own and the group is signalled.  The capture
+  // as a user starts it: H.264 at 4x, whose frames are larger than a pipe
+  // holds, and 60 frames a second, whose sound fills no whole audio packet
+  // of ffmpeg's.
+  Command capture{{capture_program, (out / "capture.mp4").string()}};
   capture.cwd = data_dir;
   capture.err = scratch.dir / "capture.err";
   capture.own_group = true;
