@@ -9,10 +9,10 @@ and compares what the page does with the Linux build in NATIVE_BUILD_DIR:
 the pictures with vorncapture's lossless frames (the presentation observer
 under SDL's dummy driver), the scroll-text echo with vorncapture's standard
 output, the sound with libmikmod's own mixer (xmrender), the pace with the
-browser's own animation frames.  The page's test
-interface (window.vorn) tells the frame count and stops the run at a chosen
-frame.  Everything started here -- the browser by its process group, the web
-server, the temporary folders -- is gone when the script ends, however it ends.
+browser's own animation frames.  The page's test interface (window.vorn)
+tells the frame count and stops the run at a chosen frame.  Everything
+started here -- the browser by its process group, the web server, the
+temporary folders -- is gone when the script ends, however it ends.
 """
 import array
 import base64
