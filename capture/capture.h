@@ -1,8 +1,8 @@
 // Recording the intro: the program's own run (demo_run) under SDL's dummy
 // video driver with the frame-stepped sound driver.  Every frame the screen
-// presents goes to a sink, followed by the sound of one frame at
-// the chosen frame rate (44100 / fps stereo samples: 735 at 60 frames a
-// second), so picture and sound stay in step.
+// presents goes to a sink, followed by the sound of one frame at the
+// chosen frame rate (44100 / fps stereo samples: 735 at 60 frames a second),
+// so picture and sound stay in step.
 #pragma once
 
 #include <cstdint>
@@ -51,9 +51,8 @@ struct CaptureResult {
 
 // Runs the intro from the working directory with ESC pressed in frame
 // quit_frame (1 or more), at fps frames a second (capture_fps_fits, else
-// nothing runs): the
-// program ends that part, fades out and returns.  Once per process:
-// libmikmod builds its driver list only once.
+// nothing runs): the program ends that part, fades out and returns.  Once
+// per process: libmikmod builds its driver list only once.
 CaptureResult capture_run(int32_t quit_frame, int32_t fps, const CaptureSink& sink);
 
 // Frames a run with every data file presents when ESC is pressed in frame

@@ -39,8 +39,9 @@ bool is_program(const std::string& path) {
 
 // ffmpeg's options for the two raw inputs on descriptors 3 and 4.  ffmpeg
 // opens them one after the other and reads nothing else meanwhile, so each
-// is probed only as far as its first packet: the writer, which feeds both
-// in turn, can never wait for a read that waits for the other pipe.
+// is probed only as far as its first packet: the first frame, then 1024
+// samples of sound, more than a frame brings at 60 frames a second, which
+// the queue of frames lets the intro run on to mix.
 std::vector<std::string> input_options(int32_t width, int32_t height, int32_t fps) {
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
   return {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", "bgr0", "-video_size", size,
