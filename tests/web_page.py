@@ -38,10 +38,8 @@ TARGET_FPS = 60                # the pace the display's refresh is divided down 
 # Frames (numbered from 1, as the page counts presentations) compared with the
 # Linux program's: four zooms, the raster rolls, the plasma.  ESC is pressed in
 # QUIT_FRAME, as vorncapture does; then 256 frames fade to black.  The zoom's
-# stars draw from the rand() that libmikmod's player also calls at every
-# instrument change, so they are compared in a run held from its start, which
-# mixes the capture's 735 samples after each frame as vorncapture does at its
-# default 60 frames a second.
+# stars share rand() with libmikmod's player: they are compared in a run held
+# from its start, which mixes 735 samples a frame as vorncapture does.
 ZOOM_FRAMES = [400, 600, 754, 1004]
 ROLLS_FRAMES = [1005, 1006, 1750, 2504]
 PLASMA_FRAMES = [2505, 2506, 2900]
@@ -279,45 +277,28 @@ RECORDER = r'''
 })();
 '''
 
-# Every animation frame of the browser from now on, with its time stamp and
-# the intro's frame count then; TICKS_TAKE hands them over and stops.
-TICKS_START = r'''
-(() => {
+# Every animation frame of the browser from now on, its time stamp and the
+# intro's frame count then; TICKS_TAKE hands them over and stops.
+TICKS_START = r'''(() => {
   window.testTicks = [];
-  const tick = (time) => {
-    if (window.testTicks === null) return;
-    window.testTicks.push([time, vorn.frame()]);
-    requestAnimationFrame(tick);
-  };
+  const tick = (time) => { if (testTicks) { testTicks.push([time, vorn.frame()]); requestAnimationFrame(tick); } };
   requestAnimationFrame(tick);
-})()
-'''
-TICKS_TAKE = '(() => { const ticks = window.testTicks; window.testTicks = null; return ticks; })()'
-
-
-def refreshes_per_frame(refresh):
-    """The whole n that brings refresh / n closest to 60, the smaller on a tie."""
-    return min(range(1, int(refresh // TARGET_FPS) + 3), key=lambda n: (abs(refresh / n - TARGET_FPS), n))
+})()'''
+TICKS_TAKE = '(() => { const ticks = testTicks; testTicks = null; return ticks; })()'
 
 
 def check_pace(ticks):
-    """The intro's frames per second against the browser's animation frames in
-    the same stretch: one frame per n of them."""
-    if len(ticks) < 60:
-        return 'only %d animation frames in the pace window' % len(ticks)
+    """One frame per n animation frames, n the whole number that brings their
+    rate / n closest to 60 (the smaller on a tie), both counted in the same stretch."""
     seconds = (ticks[-1][0] - ticks[0][0]) / 1000
-    refresh = (len(ticks) - 1) / seconds
-    n = refreshes_per_frame(refresh)
-    fps = (ticks[-1][1] - ticks[0][1]) / seconds
+    refresh, fps = (len(ticks) - 1) / seconds, (ticks[-1][1] - ticks[0][1]) / seconds
+    n = min(range(1, int(refresh // TARGET_FPS) + 3), key=lambda k: (abs(refresh / k - TARGET_FPS), k))
     shown = [t for (t, f), (_, before) in zip(ticks[1:], ticks) if f != before]
-    intervals = [b - a for a, b in zip(shown, shown[1:])]
-    steady = sum(1 for i in intervals if abs(i - 1000 / TARGET_FPS) <= 2) / max(1, len(intervals))
-    print('# pace: %.2f frames per second, %.2f animation frames per second (n = %d); '
-          '%.1f %% of %d frame intervals within 16.7 +- 2 ms' % (fps, refresh, n, 100 * steady, len(intervals)),
-          flush=True)
-    ratio = fps * n / refresh
-    return '' if abs(ratio - 1) <= 0.1 else '%.2f frames per second for %.2f animation frames (n = %d)' % (
-        fps, refresh, n)
+    steady = [abs(b - a - 1000 / TARGET_FPS) <= 2 for a, b in zip(shown, shown[1:])]
+    print('# pace: %.2f frames per second, %.2f animation frames per second (n = %d); %.1f %% of %d frame '
+          'intervals within 16.7 +- 2 ms' % (fps, refresh, n, 100 * sum(steady) / max(1, len(steady)), len(steady)), flush=True)
+    return '' if abs(fps * n / refresh - 1) <= 0.1 else '%.2f frames per second for %.2f animation frames' % (
+        fps, refresh)
 
 
 # The canvas as RGB bytes, base64.
