@@ -10,7 +10,7 @@ bool audio_started = false;  // between the driver's Init and Exit
 bool audio_playing = false;  // between PlayStart and PlayStop
 
 char driver_name[] = "Frame-stepped mixer";
-char driver_version[] = "Frame-stepped mixer for capture and the web, 1024 samples a frame";
+char driver_version[] = "Frame-stepped mixer for capture and the web, mixed on demand";
 char driver_alias[] = "frames";
 char driver_help[] = "";
 
@@ -101,12 +101,14 @@ int frame_audio_select() {
   return 0;
 }
 
-void frame_audio_mix(int16_t* out) {
+void frame_audio_mix(int16_t* out, int32_t samples) {
+  if (samples <= 0) return;
+  const size_t values = static_cast<size_t>(samples) * frame_audio_channels;
   if (!audio_started || !audio_playing) {
-    std::fill(out, out + frame_audio_values, int16_t{0});
+    std::fill(out, out + values, int16_t{0});
     return;
   }
   MikMod_Lock();
-  VC_WriteBytes(reinterpret_cast<SBYTE*>(out), frame_audio_values * sizeof(int16_t));
+  VC_WriteBytes(reinterpret_cast<SBYTE*>(out), static_cast<ULONG>(values * sizeof(int16_t)));
   MikMod_Unlock();
 }
