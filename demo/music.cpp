@@ -14,6 +14,7 @@ const char* music_reason() {
 }  // namespace
 
 void music_start() {
+  srandom(1);  // the player's own draws (demo/player_random.cpp), from their start
   MikMod_RegisterAllDrivers();
   MikMod_RegisterAllLoaders();
   md_mode |= DMODE_SOFT_MUSIC;
