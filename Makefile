@@ -118,8 +118,8 @@ preview:
 	@$(SETUP) preview
 	bash scripts/preview.sh $(BUILD)
 
-# One pass of the intro at 4x as an H.264/AAC video; the scroll-text echo
-# goes to $(BUILD)/vorndemo.log.
+# One pass of the intro at 4x and 60 frames a second as an H.264/AAC video;
+# the scroll-text echo goes to $(BUILD)/vorndemo.log.
 video:
 	@$(SETUP) video
 	$(build-capture)

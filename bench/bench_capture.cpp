@@ -3,8 +3,8 @@
 // same frames and sound with the same settings, fed from memory through the
 // same pipes, in the same run; the counter vs_ffmpeg is the ratio of the
 // two wall times.  Beside it the capture with the encoding left out: every
-// frame enlarged and its sound mixed, then dropped, as a multiple of real
-// time (x_real_time).  Each run of the intro goes in a child process of its
+// frame and its sound mixed, then dropped, as a multiple of real time
+// (x_real_time).  Each run of the intro goes in a child process of its
 // own, since libmikmod builds its driver list once per process.
 #include <benchmark/benchmark.h>
 
@@ -109,45 +109,45 @@ struct Recorded {
 
 bool keep_frame(void* context, const CaptureFrame& frame) {
   auto& recorded = *static_cast<Recorded*>(context);
-  recorded.frames.insert(recorded.frames.end(), frame.lines,
-                         frame.lines + static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height));
+  recorded.frames.insert(recorded.frames.end(), frame.pixels,
+                         frame.pixels + static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height));
   ++recorded.count;
   return true;
 }
 
-bool keep_sound(void* context, const int16_t* values) {
+bool keep_sound(void* context, const int16_t* values, int32_t samples) {
   auto& recorded = *static_cast<Recorded*>(context);
-  recorded.sound.insert(recorded.sound.end(), values, values + frame_audio_values);
+  recorded.sound.insert(recorded.sound.end(), values, values + static_cast<size_t>(samples) * frame_audio_channels);
   return true;
 }
 
 // In the child: records the pass untimed, then times ffmpeg encoding it to
-// output as the capture would, fed from memory (each frame's rows widened
-// on the way, as the capture sends them: the 3510 enlarged frames would
+// output as the capture would, fed from memory through the same encoder
+// (which enlarges each frame on the way: the 3510 enlarged frames would
 // take 14 GB).
 Cost ffmpeg_alone_cost(const fs::path& output) {
   Recorded recorded;
   recorded.frames.reserve(static_cast<size_t>(capture_expected_frames(capture_default_frames)) * demo_width *
                           demo_height);
-  const CaptureResult result = capture_run(capture_default_frames, 1, CaptureSink{&recorded, keep_frame, keep_sound});
+  const CaptureResult result = capture_run(capture_default_frames, capture_default_fps, CaptureSink{&recorded, keep_frame, keep_sound});
   if (!result.whole || result.status != 1) return failed;
   std::signal(SIGPIPE, SIG_IGN);
   const int32_t side = demo_width * capture_default_scale;
-  std::vector<uint32_t> lines(static_cast<size_t>(side) * demo_height);
+  const EncoderPictures pictures{demo_width, demo_height, capture_default_scale,
+                                 encoder_queue_frames(capture_default_fps)};
   static volatile sig_atomic_t never = 0;
   const Clock::time_point start = Clock::now();
   Encoder encoder{};
-  if (!encoder_start(&encoder, encoder_command(encoder_find_ffmpeg(), CaptureFormat::mp4, side, side, output),
-                     &never))
+  if (!encoder_start(&encoder,
+                     encoder_command(encoder_find_ffmpeg(), CaptureFormat::mp4, side, side, capture_default_fps, output),
+                     pictures, &never))
     return failed;
   const size_t frame_pixels = static_cast<size_t>(demo_width) * demo_height;
+  const size_t frame_values = static_cast<size_t>(frame_audio_rate / capture_default_fps) * frame_audio_channels;
   for (int64_t n = 0; n < recorded.count; ++n) {
-    capture_widen(recorded.frames.data() + static_cast<size_t>(n) * frame_pixels, demo_width, demo_height,
-                  capture_default_scale, lines.data());
-    if (!encoder_send_lines(&encoder, lines.data(), static_cast<size_t>(side) * sizeof(uint32_t), demo_height,
-                            capture_default_scale) ||
-        !encoder_send_sound(&encoder, recorded.sound.data() + static_cast<size_t>(n) * frame_audio_values,
-                            frame_audio_values * sizeof(int16_t))) {
+    if (!encoder_send_frame(&encoder, recorded.frames.data() + static_cast<size_t>(n) * frame_pixels) ||
+        !encoder_send_sound(&encoder, recorded.sound.data() + static_cast<size_t>(n) * frame_values,
+                            frame_values * sizeof(int16_t))) {
       encoder_kill(&encoder);
       return failed;
     }
@@ -160,28 +160,27 @@ Cost ffmpeg_alone_cost(const fs::path& output) {
 }
 
 bool drop_frame(void*, const CaptureFrame& frame) {
-  const uint32_t* lines = frame.lines;
-  benchmark::DoNotOptimize(lines);
+  const uint32_t* pixels = frame.pixels;
+  benchmark::DoNotOptimize(pixels);
   return true;
 }
-bool drop_sound(void*, const int16_t* values) {
+bool drop_sound(void*, const int16_t* values, int32_t) {
   benchmark::DoNotOptimize(values);
   return true;
 }
 
-// In the child: a default pass at 4x with the encoder left out.
+// In the child: a default pass with the encoder left out.
 Cost unencoded_cost() {
   const Clock::time_point start = Clock::now();
   const CaptureResult result =
-      capture_run(capture_default_frames, capture_default_scale, CaptureSink{nullptr, drop_frame, drop_sound});
+      capture_run(capture_default_frames, capture_default_fps, CaptureSink{nullptr, drop_frame, drop_sound});
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return result.whole && result.status == 1 ? Cost{seconds_since(start), cpu_seconds(usage)} : failed;
 }
 
 double pass_seconds() {
-  return static_cast<double>(capture_expected_frames(capture_default_frames)) * frame_audio_samples /
-         frame_audio_rate;
+  return static_cast<double>(capture_expected_frames(capture_default_frames)) / capture_default_fps;
 }
 
 bool same_bytes(const fs::path& a, const fs::path& b) {

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/pixel_spans.h"
 #include "demo/demo.h"
 #include "demo/frame_audio.h"
 #include "video/screen.h"
@@ -14,12 +13,11 @@ namespace {
 
 struct Recording {
   int32_t quit_frame = 0;
-  int32_t scale = 1;
   const CaptureSink* sink = nullptr;
   int64_t frames = 0;
   bool feeding = true;
-  std::vector<uint32_t> lines;
-  std::vector<int16_t> sound = std::vector<int16_t>(frame_audio_values);
+  int32_t samples = 0;  // per frame
+  std::vector<int16_t> sound;
 };
 
 // The key goes through SDL's queue, so the frame end's own poll reads it
@@ -40,33 +38,32 @@ void record_frame(void* context, const Image* image) {
   ++recording.frames;
   if (recording.frames == recording.quit_frame) press_escape();
   if (!recording.feeding) return;
-  const int32_t scale = recording.scale;
-  const uint32_t* lines = image->pixels;  // at 1x the rows are the lines
-  if (scale > 1) {
-    recording.lines.resize(static_cast<size_t>(image->width) * static_cast<size_t>(scale) *
-                           static_cast<size_t>(image->height));
-    capture_widen(image->pixels, image->width, image->height, scale, recording.lines.data());
-    lines = recording.lines.data();
-  }
-  frame_audio_mix(recording.sound.data());
+  frame_audio_mix(recording.sound.data(), recording.samples);
   const CaptureSink& sink = *recording.sink;
-  const CaptureFrame frame{lines, image->width * scale, image->height * scale, scale};
-  recording.feeding = sink.frame(sink.context, frame) && sink.sound(sink.context, recording.sound.data());
+  const CaptureFrame frame{image->pixels, image->width, image->height};
+  recording.feeding =
+      sink.frame(sink.context, frame) && sink.sound(sink.context, recording.sound.data(), recording.samples);
   if (!recording.feeding) press_escape();
 }
 
 }  // namespace
 
-CaptureResult capture_run(int32_t quit_frame, int32_t scale, const CaptureSink& sink) {
+bool capture_fps_fits(int32_t fps) {
+  return fps >= 1 && fps <= capture_max_fps && frame_audio_rate % fps == 0;
+}
+
+CaptureResult capture_run(int32_t quit_frame, int32_t fps, const CaptureSink& sink) {
   CaptureResult result{false, 0, 0, false};
+  if (!capture_fps_fits(fps)) return result;
   static char dummy_video[] = "SDL_VIDEODRIVER=dummy";  // SDL keeps the pointer
   SDL_putenv(dummy_video);
   if (frame_audio_select() != 0) return result;
   result.driver = true;
   Recording recording;
   recording.quit_frame = quit_frame;
-  recording.scale = scale;
   recording.sink = &sink;
+  recording.samples = frame_audio_rate / fps;
+  recording.sound.resize(static_cast<size_t>(recording.samples) * frame_audio_channels);
   screen_set_observer(record_frame, &recording);
   result.status = demo_run();
   screen_set_observer(nullptr, nullptr);
@@ -80,10 +77,4 @@ int64_t capture_expected_frames(int32_t quit_frame) {
   const int32_t in_pass = (quit_frame - 1) % capture_default_frames;
   const int32_t zooms_left = in_pass < zoom_part ? zoom_logo_count - 1 - in_pass / zoom_frames : 0;
   return int64_t{quit_frame} + zooms_left + demo_fade_steps;
-}
-
-void capture_widen(const uint32_t* pixels, int32_t width, int32_t height, int32_t scale, uint32_t* lines) {
-  if (scale < 1 || scale > capture_max_scale) return;
-  // The rows lie one after another on both sides: one run of pixels.
-  span_widen(lines, pixels, static_cast<size_t>(width) * static_cast<size_t>(height), scale);
 }

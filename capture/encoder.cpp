@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "core/pixel_spans.h"
 #include "demo/frame_audio.h"
 
 namespace {
@@ -38,13 +39,13 @@ bool is_program(const std::string& path) {
 
 // ffmpeg's options for the two raw inputs on descriptors 3 and 4.  ffmpeg
 // opens them one after the other and reads nothing else meanwhile, so each
-// is probed only as far as its first packet: the writer, which feeds both
-// in turn, can never wait for a read that waits for the other pipe.
-std::vector<std::string> input_options(int32_t width, int32_t height) {
+// is probed only as far as its first packet: the first frame, then 1024
+// samples of sound, more than a frame brings at 60 frames a second, which
+// the queue of frames lets the intro run on to mix.
+std::vector<std::string> input_options(int32_t width, int32_t height, int32_t fps) {
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
-  const std::string rate = std::to_string(frame_audio_rate) + "/" + std::to_string(frame_audio_samples);
   return {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", "bgr0", "-video_size", size,
-          "-framerate", rate, "-i", "pipe:3",
+          "-framerate", std::to_string(fps), "-i", "pipe:3",
           "-probesize", "32", "-analyzeduration", "0", "-f", "s16le", "-ar", std::to_string(frame_audio_rate),
           "-ac", std::to_string(frame_audio_channels), "-i", "pipe:4", "-map", "0:v", "-map", "1:a"};
 }
@@ -52,7 +53,7 @@ std::vector<std::string> input_options(int32_t width, int32_t height) {
 // H.264 at a constant quality high enough that enlarged pixels keep their
 // edges; colours converted and tagged as BT.709, which players assume for
 // pictures of this size.  The video keeps the exact frame rate in a time
-// scale of one tick per sample.
+// scale of one tick per sample, a whole number of ticks a frame.
 std::vector<std::string> mp4_options() {
   return {"-c:v", "libx264", "-preset", "medium", "-crf", "16", "-pix_fmt", "yuv420p",
           "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int",
@@ -105,46 +106,67 @@ bool send_backlog(Encoder* encoder) {
   return true;
 }
 
-// The part of a frame not yet written: iovecs from next on.
-struct Pending {
-  iovec* parts;
-  size_t count;
-  size_t next;
-};
+// Widens the first queued frame into encoder->lines and lays out its
+// lines, each scale times in a row, as the parts to write.
+void begin_frame(Encoder* encoder) {
+  const EncoderPictures& pictures = encoder->pictures;
+  const size_t line = static_cast<size_t>(pictures.width) * static_cast<size_t>(pictures.scale);
+  const size_t rows = static_cast<size_t>(pictures.height);
+  encoder->lines.resize(line * rows);
+  span_widen(encoder->lines.data(), encoder->queue.front().data(), static_cast<size_t>(pictures.width) * rows,
+             pictures.scale);
+  encoder->parts.clear();
+  for (size_t row = 0; row < rows; ++row)
+    for (int32_t copy = 0; copy < pictures.scale; ++copy)
+      encoder->parts.push_back(iovec{encoder->lines.data() + row * line, line * sizeof(uint32_t)});
+  encoder->next_part = 0;
+}
 
-// Moves the pending part on by `written` bytes.
-void advance(Pending* pending, size_t written) {
-  while (written > 0 && pending->next < pending->count) {
-    iovec& part = pending->parts[pending->next];
+// Moves the first frame on by `written` bytes; once it is all written its
+// buffer goes to the spares.
+void advance(Encoder* encoder, size_t written) {
+  std::vector<iovec>& parts = encoder->parts;
+  while (written > 0 && encoder->next_part < parts.size()) {
+    iovec& part = parts[encoder->next_part];
     const size_t taken = std::min(written, part.iov_len);
     part.iov_base = static_cast<char*>(part.iov_base) + taken;
     part.iov_len -= taken;
     written -= taken;
-    if (part.iov_len == 0) ++pending->next;
+    if (part.iov_len == 0) ++encoder->next_part;
+  }
+  if (encoder->next_part == parts.size()) {
+    encoder->spare.push_back(std::move(encoder->queue.front()));
+    encoder->queue.pop_front();
+    parts.clear();
   }
 }
 
-// Waits until a pipe takes something, the frame pipe for the pending frame
-// or the sound pipe for the backlog, and writes what it takes.  ffmpeg
-// reads an input only when its stream is the furthest behind in the file,
-// and H.264 holds some 50 frames back before it writes the first:
-// meanwhile it wants frames and no sound, which waits in the backlog
-// instead of blocking the writer.  False once ffmpeg has gone or *stop is
-// set.
-bool pump(Encoder* encoder, Pending* frame) {
+// Writes what the pipes take, the frame pipe from the queued frames and the
+// sound pipe from the backlog, waiting until one takes something when
+// `wait` is set.  ffmpeg reads an input only when its stream is the
+// furthest behind in the file, and H.264 holds some 50 frames back before
+// it writes the first: meanwhile it wants frames and no sound, which waits
+// in the backlog instead of blocking the writer.  False once ffmpeg has
+// gone or *stop is set.
+bool pump(Encoder* encoder, bool wait) {
   pollfd wanted[2];
   nfds_t count = 0;
-  const bool picture = frame->next < frame->count;
-  if (picture) wanted[count++] = pollfd{encoder->frames, POLLOUT, 0};
+  const bool picture = !encoder->queue.empty();
+  if (picture) {
+    if (encoder->parts.empty()) begin_frame(encoder);
+    wanted[count++] = pollfd{encoder->frames, POLLOUT, 0};
+  }
   const bool sound = encoder->backlog_sent < encoder->backlog.size();
   if (sound) wanted[count++] = pollfd{encoder->sound, POLLOUT, 0};
   if (count == 0) return true;
-  if (poll(wanted, count, -1) < 0) return errno == EINTR && *encoder->stop == 0;
+  if (poll(wanted, count, wait ? -1 : 0) < 0) return errno == EINTR && *encoder->stop == 0;
   if (picture && wanted[0].revents != 0) {
-    const size_t parts = std::min(frame->count - frame->next, static_cast<size_t>(IOV_MAX));
-    const ssize_t written = writev(encoder->frames, frame->parts + frame->next, static_cast<int>(parts));
+    const size_t left = encoder->parts.size() - encoder->next_part;
+    const size_t parts = std::min(left, static_cast<size_t>(IOV_MAX));
+    const ssize_t written =
+        writev(encoder->frames, encoder->parts.data() + encoder->next_part, static_cast<int>(parts));
     if (written < 0 && errno != EAGAIN && errno != EINTR) return false;
-    if (written > 0) advance(frame, static_cast<size_t>(written));
+    if (written > 0) advance(encoder, static_cast<size_t>(written));
   }
   if (sound && wanted[count - 1].revents != 0 && !send_backlog(encoder)) return false;
   return *encoder->stop == 0;
@@ -191,9 +213,9 @@ std::string encoder_find_ffmpeg() {
 }
 
 std::vector<std::string> encoder_command(const std::string& ffmpeg, CaptureFormat format, int32_t width,
-                                         int32_t height, const std::string& path) {
+                                         int32_t height, int32_t fps, const std::string& path) {
   std::vector<std::string> command = {ffmpeg, "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error"};
-  for (const std::string& option : input_options(width, height)) command.push_back(option);
+  for (const std::string& option : input_options(width, height, fps)) command.push_back(option);
   for (const std::string& option : format == CaptureFormat::mp4 ? mp4_options() : mkv_options())
     command.push_back(option);
   command.push_back("-y");
@@ -201,9 +223,13 @@ std::vector<std::string> encoder_command(const std::string& ffmpeg, CaptureForma
   return command;
 }
 
-bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
+size_t encoder_queue_frames(int32_t fps) {
+  return std::max<size_t>(2, static_cast<size_t>(fps + 1) / 2);
+}
+
+bool encoder_start(Encoder* encoder, const std::vector<std::string>& command, const EncoderPictures& pictures,
                    const volatile sig_atomic_t* stop) {
-  *encoder = Encoder{-1, -1, -1, {}, 0, {}, stop};
+  *encoder = Encoder{-1, -1, -1, pictures, {}, {}, {}, {}, 0, {}, 0, stop};
   int frames[2];
   int sound[2];
   if (pipe2(frames, O_CLOEXEC) != 0) return false;
@@ -229,36 +255,46 @@ bool encoder_start(Encoder* encoder, const std::vector<std::string>& command,
     close(sound[1]);
     return false;
   }
-  *encoder = Encoder{pid, frames[1], sound[1], {}, 0, {}, stop};
+  encoder->pid = pid;
+  encoder->frames = frames[1];
+  encoder->sound = sound[1];
   return true;
 }
 
-bool encoder_send_lines(Encoder* encoder, const void* lines, size_t line_bytes, size_t count, size_t repeat) {
-  std::vector<iovec>& parts = encoder->parts;
-  parts.clear();
-  for (size_t line = 0; line < count; ++line) {
-    void* start = const_cast<char*>(static_cast<const char*>(lines) + line * line_bytes);
-    for (size_t copy = 0; copy < repeat; ++copy) parts.push_back(iovec{start, line_bytes});
+bool encoder_send_frame(Encoder* encoder, const uint32_t* pixels) {
+  const size_t count = static_cast<size_t>(encoder->pictures.width) * static_cast<size_t>(encoder->pictures.height);
+  std::vector<uint32_t> copy;
+  if (!encoder->spare.empty()) {
+    copy = std::move(encoder->spare.back());
+    encoder->spare.pop_back();
   }
-  Pending frame{parts.data(), parts.size(), 0};
-  while (frame.next < frame.count)
-    if (!pump(encoder, &frame)) return false;
+  copy.assign(pixels, pixels + count);
+  encoder->queue.push_back(std::move(copy));
+  if (!pump(encoder, false)) return false;
+  while (encoder->queue.size() > encoder->pictures.queue_frames)
+    if (!pump(encoder, true)) return false;
   return true;
 }
 
 bool encoder_send_sound(Encoder* encoder, const void* bytes, size_t size) {
   const char* from = static_cast<const char*>(bytes);
   encoder->backlog.insert(encoder->backlog.end(), from, from + size);
-  return send_backlog(encoder);
+  return pump(encoder, false);
 }
 
 int encoder_finish(Encoder* encoder) {
-  // The end of the frames first: ffmpeg may still want sound after them.
-  close_pipe(&encoder->frames);
-  Pending nothing{nullptr, 0, 0};
-  while (encoder->backlog_sent < encoder->backlog.size() && pump(encoder, &nothing)) {
+  // Each pipe ends as soon as all it carries is in it: ffmpeg may want the
+  // end of the sound (to finish its last, part-filled packet) before it
+  // reads the last frames, or the end of the frames before the last sound.
+  for (;;) {
+    if (encoder->queue.empty()) close_pipe(&encoder->frames);
+    if (encoder->backlog_sent == encoder->backlog.size()) close_pipe(&encoder->sound);
+    if (encoder->frames < 0 && encoder->sound < 0) break;
+    if (!pump(encoder, true)) {
+      close_pipe(&encoder->frames);
+      close_pipe(&encoder->sound);
+    }
   }
-  close_pipe(&encoder->sound);
   if (encoder->pid < 0) return 1;
   // Polled, so that a signal during ffmpeg's last seconds is seen at once.
   const timespec pause{0, 10 * 1000 * 1000};

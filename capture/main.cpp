@@ -1,11 +1,13 @@
 // vorncapture: records the intro, picture and music in step, to a video
 // file.
-//   vorncapture [--frames N] [--scale K] [--data DIR] OUTPUT
+//   vorncapture [--frames N] [--scale K] [--fps F] [--data DIR] OUTPUT
 // The intro runs as it does on a desktop, from the data files in DIR (by
 // default the folder it was built for: the installed data, or a checkout's
 // data/), and ESC is pressed in frame N (3254 by default, one pass); the
 // file holds every frame up to its exit, the fade included, each enlarged K
-// times (4 by default, 1 to 8), with 1024 stereo samples of sound per frame.
+// times (4 by default, 1 to 8), F frames a second (60 by default, any rate
+// up to 1000 that divides 44,100) with 44100 / F stereo samples of sound per
+// frame.
 // OUTPUT ends in .mp4 (H.264 and AAC) or .mkv (lossless FFV1 and FLAC).
 // The file is written under a temporary name beside OUTPUT and takes its
 // name only when complete: a failure or an interrupt leaves nothing.
@@ -40,6 +42,7 @@ void on_stop_signal(int number) {
 struct Options {
   int32_t frames = capture_default_frames;
   int32_t scale = capture_default_scale;
+  int32_t fps = capture_default_fps;
   std::string data = VORN_CAPTURE_DATA;
   std::string output;  // as named
   std::string path;    // the same, absolute
@@ -52,7 +55,7 @@ int complain(int status, const std::string& line) {
 }
 
 constexpr int usage_status = 2;
-constexpr char usage[] = "usage: vorncapture [--frames N] [--scale K] [--data DIR] OUTPUT.mp4|OUTPUT.mkv";
+constexpr char usage[] = "usage: vorncapture [--frames N] [--scale K] [--fps F] [--data DIR] OUTPUT.mp4|OUTPUT.mkv";
 
 // A whole number from low to high, or false.
 bool number_in(const char* text, int32_t low, int32_t high, int32_t* value) {
@@ -83,6 +86,14 @@ bool parse(int argc, char** argv, Options* options) {
       const int32_t high = frames ? capture_max_frames : capture_max_scale;
       if (!number_in(value, 1, high, frames ? &options->frames : &options->scale)) {
         complain(0, word + " takes a whole number from 1 to " + std::to_string(high) + ", not '" +
+                        (value != nullptr ? value : "") + "'");
+        return false;
+      }
+      if (!joined) ++i;
+    } else if (word == "--fps") {
+      if (!number_in(value, 1, capture_max_fps, &options->fps) || !capture_fps_fits(options->fps)) {
+        complain(0, "--fps takes a frame rate up to " + std::to_string(capture_max_fps) +
+                        " that divides 44100 into whole samples (such as 50, 60 or 75), not '" +
                         (value != nullptr ? value : "") + "'");
         return false;
       }
@@ -123,6 +134,7 @@ std::string folder_of(const std::string& path) {
 struct Progress {
   bool terminal;
   int64_t total;
+  int32_t fps;
   int64_t done = 0;
   int64_t next_tenth = 1;
   Clock::time_point start = Clock::now();
@@ -133,14 +145,14 @@ double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double video_seconds(int64_t frames) {
-  return static_cast<double>(frames) * frame_audio_samples / frame_audio_rate;
+double video_seconds(int64_t frames, int32_t fps) {
+  return static_cast<double>(frames) / fps;
 }
 
 void progress_show(const Progress& progress, bool last) {
   const int64_t total = progress.done > progress.total ? progress.done : progress.total;
   const double elapsed = seconds_since(progress.start);
-  const double speed = elapsed > 0 ? video_seconds(progress.done) / elapsed : 0;
+  const double speed = elapsed > 0 ? video_seconds(progress.done, progress.fps) / elapsed : 0;
   std::fprintf(stderr, "%svorncapture: %" PRId64 "/%" PRId64 " frames (%d%%), %.1fx real time%s",
                progress.terminal ? "\r" : "", progress.done, total,
                static_cast<int>(progress.done * 100 / total), speed,
@@ -164,22 +176,19 @@ void progress_frame(Progress* progress) {
 struct Feed {
   Encoder* encoder;
   Progress* progress;
-  int32_t width;
-  int32_t height;
 };
 
 bool feed_frame(void* context, const CaptureFrame& frame) {
   const Feed& feed = *static_cast<Feed*>(context);
-  if (frame.width != feed.width || frame.height != feed.height) return false;
-  const size_t line_bytes = static_cast<size_t>(frame.width) * sizeof(uint32_t);
-  return encoder_send_lines(feed.encoder, frame.lines, line_bytes, static_cast<size_t>(frame.height / frame.scale),
-                            static_cast<size_t>(frame.scale));
+  const EncoderPictures& pictures = feed.encoder->pictures;
+  if (frame.width != pictures.width || frame.height != pictures.height) return false;
+  return encoder_send_frame(feed.encoder, frame.pixels);
 }
 
-bool feed_sound(void* context, const int16_t* values) {
+bool feed_sound(void* context, const int16_t* values, int32_t samples) {
   const Feed& feed = *static_cast<Feed*>(context);
-  if (!encoder_send_sound(feed.encoder, values, frame_audio_values * sizeof(int16_t)) || stop_signal != 0)
-    return false;
+  const size_t bytes = static_cast<size_t>(samples) * frame_audio_channels * sizeof(int16_t);
+  if (!encoder_send_sound(feed.encoder, values, bytes) || stop_signal != 0) return false;
   progress_frame(feed.progress);
   return true;
 }
@@ -199,14 +208,16 @@ void catch_stop_signals() {
 // succeeded.
 int record(const Options& options, CaptureFormat format, const std::string& ffmpeg, const std::string& partial) {
   const int32_t side = demo_width * options.scale;
+  const EncoderPictures pictures{demo_width, demo_height, options.scale, encoder_queue_frames(options.fps)};
   Encoder encoder{};
-  if (!encoder_start(&encoder, encoder_command(ffmpeg, format, side, side, partial), &stop_signal)) {
+  if (!encoder_start(&encoder, encoder_command(ffmpeg, format, side, side, options.fps, partial), pictures,
+                     &stop_signal)) {
     unlink(partial.c_str());
     return complain(1, std::string("cannot start ffmpeg: ") + std::strerror(errno));
   }
-  Progress progress{isatty(STDERR_FILENO) == 1, capture_expected_frames(options.frames)};
-  Feed feed{&encoder, &progress, side, side};
-  const CaptureResult result = capture_run(options.frames, options.scale, CaptureSink{&feed, feed_frame, feed_sound});
+  Progress progress{isatty(STDERR_FILENO) == 1, capture_expected_frames(options.frames), options.fps};
+  Feed feed{&encoder, &progress};
+  const CaptureResult result = capture_run(options.frames, options.fps, CaptureSink{&feed, feed_frame, feed_sound});
   if (!result.driver || result.status != 1) encoder_kill(&encoder);
   const int encoded = encoder_finish(&encoder);
   if (stop_signal != 0) {
@@ -231,8 +242,8 @@ int record(const Options& options, CaptureFormat format, const std::string& ffmp
   }
   struct stat info {};
   stat(options.path.c_str(), &info);
-  std::fprintf(stderr, "vorncapture: wrote %s: %" PRId64 " frames of %dx%d, %.1f s, %.1f MB, in %.1f s\n",
-               options.output.c_str(), result.frames, side, side, video_seconds(result.frames),
+  std::fprintf(stderr, "vorncapture: wrote %s: %" PRId64 " frames of %dx%d at %d fps, %.1f s, %.1f MB, in %.1f s\n",
+               options.output.c_str(), result.frames, side, side, options.fps, video_seconds(result.frames, options.fps),
                static_cast<double>(info.st_size) / 1e6, seconds_since(progress.start));
   return 0;
 }

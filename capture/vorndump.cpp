@@ -1,11 +1,12 @@
 // vorndump: the intro's pictures and sound as a list of digests, to compare
 // one build of the program with another.
 //   vorndump [--frames N] OUTPUT
-// Runs the intro as vorncapture records it, from the data files in the
-// working directory, with ESC pressed in frame N (one pass by default),
-// and writes one line per frame to OUTPUT: its number, the 64-bit FNV-1a
-// digest of its pixels (0x00RRGGBB words, little-endian) and that of the
-// sound after it (16-bit values, little-endian), in hexadecimal.  Exits 0
+// Runs the intro as vorncapture records it at 60 frames a second, from the
+// data files in the working directory, with ESC pressed in frame N (one
+// pass by default), and writes one line per frame to OUTPUT: its number,
+// the 64-bit FNV-1a digest of its pixels (0x00RRGGBB words, little-endian)
+// and that of the sound after it (16-bit values, little-endian), in
+// hexadecimal.  Exits 0
 // when every frame a whole run presents is in OUTPUT.
 #include <SDL_main.h>
 
@@ -16,7 +17,6 @@
 #include <type_traits>
 
 #include "capture/capture.h"
-#include "demo/frame_audio.h"
 
 namespace {
 
@@ -42,15 +42,15 @@ uint64_t digest(const Value* values, size_t count) {
 
 bool take_frame(void* context, const CaptureFrame& frame) {
   Dump& dump = *static_cast<Dump*>(context);
-  dump.picture = digest(frame.lines, static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height));
+  dump.picture = digest(frame.pixels, static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height));
   return true;
 }
 
-bool take_sound(void* context, const int16_t* values) {
+bool take_sound(void* context, const int16_t* values, int32_t samples) {
   Dump& dump = *static_cast<Dump*>(context);
   ++dump.frames;
   return std::fprintf(dump.file, "%" PRId64 " %016" PRIx64 " %016" PRIx64 "\n", dump.frames, dump.picture,
-                      digest(values, frame_audio_values)) > 0;
+                      digest(values, static_cast<size_t>(samples) * 2)) > 0;
 }
 
 int usage() {
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const CaptureSink sink{&dump, take_frame, take_sound};
-  const CaptureResult result = capture_run(frames, 1, sink);
+  const CaptureResult result = capture_run(frames, capture_default_fps, sink);
   const bool written = std::fclose(dump.file) == 0 && result.whole;
   const int64_t expected = capture_expected_frames(frames);
   if (!result.driver || result.status != 1 || !written || result.frames != expected) {

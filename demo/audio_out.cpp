@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "demo/mixer_driver.h"
+
 namespace {
 
 constexpr int32_t channels = 2;
@@ -25,11 +27,6 @@ struct Ring {
   std::atomic<uint32_t> taken{0};
 };
 Ring ring;
-
-char driver_name[] = "SDL audio, fed each frame";
-char driver_version[] = "SDL audio output fed from a ring kept 93 ms ahead";
-char driver_alias[] = "sdlring";
-char driver_help[] = "";
 
 // SDL's audio thread: the next len bytes, from the ring as far as it holds
 // them, silence after.
@@ -63,17 +60,10 @@ void top_up() {
   ring.written.store(written + count, std::memory_order_release);
 }
 
-BOOL ring_is_present() {
-  return 1;
-}
-
 // The library's default format, 16-bit stereo, which SDL converts for the
 // device where it has to.
 int ring_init() {
-  if ((md_mode & DMODE_16BITS) == 0 || (md_mode & DMODE_STEREO) == 0 || (md_mode & DMODE_FLOAT) != 0) {
-    MikMod_errno = MMERR_INITIALIZING_MIXER;
-    return 1;
-  }
+  if (!mixer_format_ok(0)) return 1;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     MikMod_errno = MMERR_OPENING_AUDIO;
     return 1;
@@ -105,10 +95,6 @@ void ring_exit() {
   VC_Exit();
 }
 
-int ring_reset() {
-  return 0;
-}
-
 int ring_play_start() {
   if (VC_PlayStart() != 0) return 1;
   SDL_PauseAudio(0);
@@ -124,47 +110,11 @@ void ring_play_stop() {
   VC_PlayStop();
 }
 
-MDRIVER ring_driver = {
-    nullptr,
-    driver_name,
-    driver_version,
-    0,    // hardware voices
-    255,  // software voices
-    driver_alias,
-    driver_help,
-    nullptr,  // no command line
-    ring_is_present,
-    VC_SampleLoad,
-    VC_SampleUnload,
-    VC_SampleSpace,
-    VC_SampleLength,
-    ring_init,
-    ring_exit,
-    ring_reset,
-    VC_SetNumVoices,
-    ring_play_start,
-    ring_play_stop,
-    top_up,
-    nullptr,  // no pause
-    VC_VoiceSetVolume,
-    VC_VoiceGetVolume,
-    VC_VoiceSetFrequency,
-    VC_VoiceGetFrequency,
-    VC_VoiceSetPanning,
-    VC_VoiceGetPanning,
-    VC_VoicePlay,
-    VC_VoiceStop,
-    VC_VoiceStopped,
-    VC_VoiceGetPosition,
-    VC_VoiceRealVolume,
-};
+MDRIVER ring_driver = mixer_driver("SDL audio, fed each frame to a margin", "sdlring", ring_init, ring_exit,
+                                   ring_play_start, ring_play_stop, top_up);
 
 }  // namespace
 
 int audio_out_select() {
-  MikMod_RegisterDriver(&ring_driver);
-  const int rank = MikMod_DriverFromAlias(driver_alias);
-  if (rank <= 0) return -1;
-  md_device = static_cast<UWORD>(rank);
-  return 0;
+  return mixer_driver_select(&ring_driver);
 }

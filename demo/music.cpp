@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "demo/player_random.h"
+
 MODULE* music_module = nullptr;
 
 namespace {
@@ -14,6 +16,7 @@ const char* music_reason() {
 }  // namespace
 
 void music_start() {
+  player_random_seed(1);  // the player's own draws, from their start
   MikMod_RegisterAllDrivers();
   MikMod_RegisterAllLoaders();
   md_mode |= DMODE_SOFT_MUSIC;

@@ -1,7 +1,8 @@
 /* libmikmod's build configuration for the intro's own builds of it (the web
    build, the portable Linux build and the Windows build): the library's own
    mixer and loaders, no threads of its own, and random() for the player's
-   random waveforms, as Debian's Linux build has it.  Of its output drivers only the silent one
+   random waveforms, as Debian's Linux build has it (the program's own,
+   demo/player_random.cpp).  Of its output drivers only the silent one
    (MikMod_RegisterAllDrivers always adds it) and, on Linux, PulseAudio's:
    that build adds DRV_PULSEAUDIO and HAVE_PTHREAD (whose locks Debian's
    build has too) on the compiler's command line. */
@@ -18,7 +19,7 @@
 #define HAVE_POSIX_MEMALIGN 1
 #define HAVE_SETENV 1
 #else
-/* Nor random(): the Windows program links GNU libc's (port/glibc_rand.cpp). */
+/* Nor random(): the program has the player's own (demo/player_random.cpp). */
 long random(void);
 #endif
 #define HAVE_SNPRINTF 1

@@ -1,16 +1,15 @@
-// rand, srand, random and srandom computed as GNU libc computes them, for
-// the web and Windows builds.  The star field draws its velocities from
-// rand(), which the intro never seeds; emscripten's libc and Windows' have
-// other generators (and Windows none called random), so without these the
-// stars would fly elsewhere than on Linux.  Linked into the program, these
-// definitions take the place of the libc ones.
+// rand and srand computed as GNU libc computes them, for the web and
+// Windows builds.  The star field draws its velocities from rand(), which
+// the intro never seeds; emscripten's libc and Windows' have other
+// generators, so without these the stars would fly elsewhere than on Linux.
+// Linked into the program, these definitions take the place of the libc
+// ones.
 //
 // GNU libc's default generator is an additive lagged Fibonacci generator,
 // x[i] = x[i-3] + x[i-31] mod 2^32, returning x[i] >> 1.  Its 31 words are
 // filled from the seed by the Park-Miller step (16807 x mod 2^31 - 1) and
 // then stepped 310 times; an unseeded program behaves as if seeded with 1.
-// rand() and random() share the one state, as they do there (libmikmod's
-// player draws from random()).
+// libmikmod's player has a random() of its own (demo/player_random.cpp).
 #include <cstdint>
 
 namespace {
@@ -71,14 +70,6 @@ int rand(void) {
 }
 
 void srand(unsigned int seed) {
-  generator_seed(seed);
-}
-
-long random(void) {
-  return static_cast<long>(generator_next());
-}
-
-void srandom(unsigned int seed) {
   generator_seed(seed);
 }
 

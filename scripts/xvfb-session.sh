@@ -40,7 +40,7 @@ wait_for() {
 # everywhere.
 start_xvfb() {
   Xvfb -displayfd 3 -screen 0 "${2:-256x256x24}" -nolisten tcp -noreset 3>"$work/display" 2>"$1" &
-  wait_for 15 test -s "$work/display" || fail "Xvfb did not start"
+  wait_for 60 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n 1 "$work/display")"
   unset SDL_VIDEODRIVER
   export PULSE_SERVER=unix:/nonexistent/vorn-pulse
@@ -94,7 +94,7 @@ use_sound_server() {
   export PULSE_CLIENTCONFIG="$work/pulse-client.conf"
   unset SDL_AUDIODRIVER
   server_up() { pactl info >/dev/null 2>&1; }
-  wait_for 30 server_up || fail "the sound server did not start: $(tail -n 3 "$2")"
+  wait_for 60 server_up || fail "the sound server did not start: $(tail -n 3 "$2")"
 }
 
 # record_sink FILE SECONDS: parec records the sink vorn's monitor into FILE,
@@ -109,7 +109,7 @@ record_sink() {
    exec timeout "$2" parec -d vorn.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$1") \
     2>"$1.log" &
   recorder_pid=$!
-  wait_for 10 test -s "$1" || fail "parec records nothing: $(cat "$1.log")"
+  wait_for 60 test -s "$1" || fail "parec records nothing: $(cat "$1.log")"
 }
 
 # use_sdl12_compat VSYNC: programs started after run on sdl12-compat, at 1x,
@@ -141,11 +141,11 @@ window_shown() { xdotool search --onlyvisible --class vorndemo >/dev/null 2>&1; 
 # its first frame only after start-up has loaded every file.
 picture_shown() { [ "$(xwd -root -silent | xwdtopnm 2>/dev/null | pamsumm -max -brief)" -gt 0 ]; }
 
-# intro_shown LABEL: waits (at most 30 s each) for the intro's window and
-# its first picture; fails naming LABEL.
+# intro_shown LABEL: waits (at most 120 s each, for a machine under load)
+# for the intro's window and its first picture; fails naming LABEL.
 intro_shown() {
-  wait_for 30 window_shown || fail "$1: no window appeared"
-  wait_for 30 picture_shown || fail "$1: the first picture did not show"
+  wait_for 120 window_shown || fail "$1: no window appeared"
+  wait_for 120 picture_shown || fail "$1: the first picture did not show"
 }
 
 # intro_gone: the process $intro_pid has ended.
@@ -158,7 +158,8 @@ window_size() {
   xdotool getwindowgeometry --shell "$(intro_window)" | awk -F= '/^WIDTH/ { w = $2 } /^HEIGHT/ { h = $2 } END { print w "x" h }'
 }
 
-# quit_intro LABEL: ESC held until the program has gone (at most 30 s), with
+# quit_intro LABEL: ESC held until the program has gone (at most 300 s: the
+# fade's 256 frames go at the display's pace, slower on a loaded machine), with
 # the window given the keyboard (SDL 2 took it for a window of an earlier
 # run, which leaves it on the root window); checks status 1.
 quit_intro() {
@@ -166,7 +167,7 @@ quit_intro() {
   id=$(intro_window)
   xdotool mousemove --window "$id" 10 10 windowfocus "$id" keydown Escape
   local ended=0
-  wait_for 30 intro_gone || ended=1
+  wait_for 300 intro_gone || ended=1
   xdotool keyup Escape
   [ "$ended" -eq 0 ] || fail "$1: ESC did not end the run"
   status=0

@@ -60,15 +60,15 @@ shot() {
 
 brightest() { pamsumm -max -brief "$out/$1.ppm"; }
 
-# press KEY: holds the key until CONDITION... holds (at most 10 s), then
-# lets it go.  Held keys act in every frame, so a fixed short tap could fall
-# between two frames and never be seen.
+# press KEY LIMIT CONDITION...: holds the key until CONDITION... holds (at
+# most LIMIT seconds), then lets it go.  Held keys act in every frame, so a
+# fixed short tap could fall between two frames and never be seen.
 press() {
-  local key=$1
-  shift
+  local key=$1 limit=$2
+  shift 2
   xdotool mousemove 128 128 keydown "$key"
   local seen=0
-  wait_for 10 "$@" || seen=1
+  wait_for "$limit" "$@" || seen=1
   xdotool keyup "$key"
   return $seen
 }
@@ -171,14 +171,14 @@ no_more_skips() {
 }
 start_shown() { shot start && [ "$(brightest start)" -gt 0 ]; }
 
-wait_for 30 window_shown || fail "no window appeared (see $log)"
-wait_for 10 more_parts_than 0 || fail "no part started"
+wait_for 120 window_shown || fail "no window appeared (see $log)"
+wait_for 60 more_parts_than 0 || fail "no part started"
 [ "$(last_part)" = "${parts[0]}" ] || fail "the run began with part $(last_part), not ${parts[0]}"
-wait_for 10 start_shown || fail "the first part shows nothing"
+wait_for 60 start_shown || fail "the first part shows nothing"
 pass "the window opens with part ${parts[0]}"
 
 # Untouched, the parts follow each other with their whole budgets.
-wait_for 300 more_parts_than ${#parts[@]} || fail "the first pass of the sequence did not end (see $log)"
+wait_for 600 more_parts_than ${#parts[@]} || fail "the first pass of the sequence did not end (see $log)"
 for i in "${!parts[@]}"; do echo "${parts[$i]} ${budgets[$i]}"; done >"$work/budgets.expected"
 awk -v parts=${#parts[@]} '/^frames / { n = $2 } /^part / { if (p != "" && seen++ < parts) print p, n; p = $2 }' \
   "$log" >"$work/budgets.seen"
@@ -224,12 +224,12 @@ for ((try = 1; try <= 4 * ${#parts[@]}; try++)); do
   done
   [ -n "$target" ] || break
   wait_for 30 no_more_skips || fail "parts are still skipped after SPACE was let go"
-  wait_for 60 running "$target" || fail "part $target did not come round again"
+  wait_for 300 running "$target" || fail "part $target did not come round again"
   mark=$(wc -l <"$log")
-  press space skip_after "$mark" || fail "SPACE in part $(last_part) was not acted on"
+  press space 30 skip_after "$mark" || fail "SPACE in part $(last_part) was not acted on"
   at=$(first_skip_after "$mark")
   from=$(part_before "$at")
-  wait_for 30 part_started_after "$at" || fail "no part started after SPACE in part $from"
+  wait_for 60 part_started_after "$at" || fail "no part started after SPACE in part $from"
   got=$(part_after "$at")
   [ "$got" = "$(successor "$from")" ] || fail "SPACE in part $from started part $got, not $(successor "$from")"
   shot "after-space-$try"
@@ -240,7 +240,7 @@ for p in "${parts[@]}"; do
 done
 pass "SPACE moves on to the next part (skipped:$skipped)"
 
-press Escape intro_gone || fail "ESC did not end the run"
+press Escape 300 intro_gone || fail "ESC did not end the run"
 wait "$intro_pid" || true
 intro_pid=""
 grep -q '^exit status 1$' "$log" || fail "the run did not exit with status 1 ($(grep '^exit status' "$log" || echo none))"
@@ -264,9 +264,9 @@ dir=$(fresh_data nosound)
 (cd "$dir" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/no-such-folder/audio.raw" \
   exec "$bin" >"$out/nosound.out" 2>"$out/nosound.err") &
 intro_pid=$!
-wait_for 30 window_shown || fail "no window without sound"
+wait_for 120 window_shown || fail "no window without sound"
 on_chosen_sdl "$intro_pid" || fail "the run does not have the SDL 1.2 of $sdl mapped"
-press Escape intro_gone || fail "ESC did not end the silent run"
+press Escape 300 intro_gone || fail "ESC did not end the silent run"
 status=0
 wait "$intro_pid" || status=$?
 intro_pid=""
@@ -282,12 +282,12 @@ dir=$(fresh_data novorn VORN.ppm)
 # Line-buffered, so that what was printed before ESC is in the file by then.
 (cd "$dir" && exec stdbuf -oL "$bin" >"$out/novorn.out" 2>"$out/novorn.err") &
 intro_pid=$!
-wait_for 30 window_shown || fail "no window without VORN.ppm"
+wait_for 120 window_shown || fail "no window without VORN.ppm"
 # Start-up has loaded every file once the first picture shows.
-wait_for 30 picture_shown || fail "no picture without VORN.ppm"
+wait_for 120 picture_shown || fail "no picture without VORN.ppm"
 shot novorn
 before=$(img_errors "$out/novorn.out")
-press Escape intro_gone || fail "ESC did not end the run without VORN.ppm"
+press Escape 300 intro_gone || fail "ESC did not end the run without VORN.ppm"
 status=0
 wait "$intro_pid" || status=$?
 intro_pid=""

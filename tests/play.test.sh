@@ -112,7 +112,7 @@ shows_a_window() {
 wait_for 60 shows_a_window || fail "openbox shows no window: $(tail -n 3 "$out/openbox.log")"
 start fullscreen --fullscreen
 full() { [ "$(window_size)" = 1920x1080 ]; }
-wait_for 10 full || fail "with --fullscreen the window is $(window_size), not 1920x1080"
+wait_for 60 full || fail "with --fullscreen the window is $(window_size), not 1920x1080"
 sleep 1
 xwd -root -silent | xwdtopnm 2>/dev/null >"$out/fullscreen.ppm"
 # brightest CUT...: the brightest channel of that part of the screenshot.

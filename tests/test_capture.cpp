@@ -2,9 +2,10 @@
 // code: ffprobe reads the file's streams, ffmpeg decodes its frames and
 // sound, a run of the driver with an observer of its own (in a child
 // process) gives the frames the program presents, and xmrender (libmikmod's
-// mixer in 32 KiB steps, none of our driver) gives the music.  The run mixes 1024 samples after each
-// frame as a desktop plays them: the player's random waveforms and the star
-// field draw from the same rand(), so the stars depend on that pace.
+// mixer in 32 KiB steps, none of our driver) gives the music.  The run mixes
+// 735 samples after each frame, the capture's default 60 frames a second:
+// the player's random waveforms and the star field draw from the same
+// rand(), so the stars depend on that pace.
 // Every program started here runs with a time limit and a limit on the size
 // of the files it writes, and is stopped by its process id.
 #include <SDL.h>
@@ -23,7 +24,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <numeric>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -47,7 +47,9 @@ const fs::path data_dir = fs::path(VORN_SOURCE_DIR) / "data";
 constexpr rlim_t file_limit = 256u << 20;  // bytes any file written here may reach
 constexpr int32_t side = 256;
 constexpr size_t frame_bytes = size_t{side} * side * 3;  // rgb24
-constexpr size_t sound_bytes_per_frame = 1024 * 2 * 2;  // 1024 stereo 16-bit samples
+constexpr int32_t fps = 60;                            // vorncapture's default
+constexpr int32_t frame_samples = 44100 / fps;          // stereo samples per frame
+constexpr size_t sound_bytes_per_frame = frame_samples * 2 * 2;
 
 // A scratch folder, removed at the end.
 struct Scratch {
@@ -204,14 +206,14 @@ struct Watch {
   std::FILE* hashes = nullptr;
   fs::path dir;
   std::vector<int64_t> keep;  // frames written whole as ref-N.rgb
-  std::vector<int16_t> sound = std::vector<int16_t>(frame_audio_values);
+  std::vector<int16_t> sound = std::vector<int16_t>(frame_samples * 2);
 };
 Watch watch;
 
 void watch_frame(void*, const Image* image) {
   ++watch.frames;
   if (watch.frames == quit_frame) push_key(SDL_KEYDOWN, SDLK_ESCAPE);
-  frame_audio_mix(watch.sound.data());
+  frame_audio_mix(watch.sound.data(), frame_samples);
   ASSERT_EQ(image->width, side);
   ASSERT_EQ(image->height, side);
   const std::string rgb = rgb_of(image);
@@ -277,12 +279,14 @@ TEST(CaptureFile, LosslessRunHoldsEveryPresentedFrameAndTheMusicInStep) {
   const std::vector<std::string> said = lines_of(text_of(capture.err));
   ASSERT_FALSE(said.empty());
   EXPECT_EQ(said.back().rfind("vorncapture: wrote ", 0), 0u) << said.back();
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, " %.1f s,", static_cast<double>(expected) / fps);
+  EXPECT_NE(said.back().find(seconds), std::string::npos) << said.back();
 
   // The streams as ffprobe reads them.
   const auto streams = probe_streams(dir / "capture.mkv", dir);
   ASSERT_EQ(streams.size(), 2u);
-  const int rate_gcd = std::gcd(44100, 1024);
-  const std::string rate = std::to_string(44100 / rate_gcd) + "/" + std::to_string(1024 / rate_gcd);
+  const std::string rate = std::to_string(fps) + "/1";
   auto video = streams[0], audio = streams[1];
   if (video["codec_type"] != "video") std::swap(video, audio);
   EXPECT_EQ(video["codec_type"], "video");
@@ -326,7 +330,7 @@ TEST(CaptureFile, LosslessRunHoldsEveryPresentedFrameAndTheMusicInStep) {
       << "the fade starts from a black frame";
 
   // The sound: libmikmod's own render of the module up to the quit, then
-  // silence through the fade; 1024 samples for every frame.
+  // silence through the fade; 735 samples for every frame.
   Command render{{render_program, (data_dir / "duSkal-20080501.xm").string(), (dir / "module.wav").string(), "4"}};
   render.err = dir / "render.err";
   ASSERT_EQ(run(render, 300), 0) << text_of(render.err);
@@ -373,6 +377,7 @@ TEST(CaptureFile, BadInputsGiveOneLineAndLeaveNoFile) {
       {{"--scale", "9", mkv}, "", "--scale"},
       {{"--frames", "0", mkv}, "", "--frames"},
       {{"--frames", "12x", mkv}, "", "--frames"},
+      {{"--fps", "48", mkv}, "", "44100"},  // 918.75 samples a frame
   };
   for (const Case& c : cases) {
     std::string shown;
@@ -415,8 +420,11 @@ TEST(CaptureFile, CtrlCEndsTheCaptureAndLeavesNoFile) {
   const fs::path out = scratch.dir / "out";
   fs::create_directories(out);
   // A terminal's Ctrl-C goes to the whole foreground job: the capture runs
-  // in a process group of its own and the group is signalled.
-  Command capture{{capture_program, "--scale", "1", (out / "capture.mkv").string()}};
+  // in a process group of its own and the group is signalled.  The capture
+  // as a user starts it: H.264 at 4x, whose frames are larger than a pipe
+  // holds, and 60 frames a second, whose sound fills no whole audio packet
+  // of ffmpeg's.
+  Command capture{{capture_program, (out / "capture.mp4").string()}};
   capture.cwd = data_dir;
   capture.err = scratch.dir / "capture.err";
   capture.own_group = true;

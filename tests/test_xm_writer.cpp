@@ -95,9 +95,9 @@ std::string render_with_libmikmod(const std::string& module_path, std::vector<do
   }
   module->loop = 0;
   Player_Start(module);
-  std::vector<int16_t> frame(frame_audio_values);
+  std::vector<int16_t> frame(1024 * frame_audio_channels);
   for (int i = 0; i < 20000 && Player_Active(); ++i) {
-    frame_audio_mix(frame.data());
+    frame_audio_mix(frame.data(), 1024);
     for (size_t k = 0; k < frame.size(); k += frame_audio_channels) left->push_back(frame[k] / 32768.0);
   }
   Player_Stop();

@@ -1,18 +1,33 @@
 // The web program's calls to its page (declared in page.h).  The page's side
-// comes in the module settings: vornFrameHeld(frame), vornFrameSound(samples)
-// and vornEnded(status).
+// comes in the module settings: vornFrameHeld(frame), vornSoundWanted(),
+// vornSound(values), vornNextFrame(go) and vornEnded(status).
 mergeInto(LibraryManager.library, {
   page_frame_held: function(frame) {
     var held = Module['vornFrameHeld'];
     return held && held(frame) ? 1 : 0;
   },
 
-  page_frame_sound: function(samples, count) {
-    var sound = Module['vornFrameSound'];
-    if (!sound) return 0;
-    var first = samples >> 1;
-    var wait = sound(HEAP16.subarray(first, first + count));
-    return wait > 0 ? Math.round(wait) : 0;
+  page_sound_wanted: function() {
+    var wanted = Module['vornSoundWanted'];
+    return wanted ? Math.max(0, Math.floor(wanted())) : 0;
+  },
+
+  page_sound: function(values, samples) {
+    var sound = Module['vornSound'];
+    var first = values >> 1;
+    if (sound) sound(HEAP16.subarray(first, first + 2 * samples));
+  },
+
+  // Unwinds the program (asyncify: page_next_frame is among the link's
+  // ASYNCIFY_IMPORTS) and rewinds it when the page calls go(), from its
+  // animation frame callback, so the next frame is drawn and shown in that
+  // animation frame.
+  page_next_frame__deps: ['$Asyncify'],
+  page_next_frame: function() {
+    var next = Module['vornNextFrame'] || requestAnimationFrame;
+    return Asyncify.handleSleep(function(wakeUp) {
+      next(function() { wakeUp(); });
+    });
   },
 
   page_prepare_sdl__deps: ['$SDL'],

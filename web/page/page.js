@@ -1,17 +1,19 @@
 // The page around the intro: it fits the picture to the window, starts the
-// intro on a click or a key (at once with #autostart), plays the sound the
-// intro hands over after every frame through an audio worklet, paces the
-// frames, offers a new start when the intro has ended, and fills the screen
-// on F or its button.
+// intro on a click or a key (at once with #autostart), paces the frames by
+// the display's refresh, plays the sound the intro mixes for it through an
+// audio worklet, offers a new start when the intro has ended, and fills the
+// screen on F or its button.
 'use strict';
 
 (function () {
-  const frameSamples = 1024;  // per channel and frame
   const sampleRate = 44100;
-  const frameSeconds = frameSamples / sampleRate;
-  // Frames run this far ahead of what is heard: room for the browser's
-  // hiccups before the sound breaks up.
-  const leadSeconds = 3 * frameSeconds;
+  const targetFps = 60;
+  // The sound is kept queued this far ahead of what is heard: room for the
+  // browser's hiccups before it breaks up.
+  const marginSeconds = 0.1;
+  // Running to a test's stop, every frame takes the samples of a frame at
+  // 60 frames a second, as vorncapture records it by default.
+  const heldFrameSamples = sampleRate / targetFps;
   const width = 256;          // the intro's picture, square
 
   const stage = document.getElementById('stage');
@@ -100,35 +102,97 @@
     window.addEventListener('keydown', unmute, {once: true, capture: true});
   }
 
-  // ---- the pace: one frame per 1024 samples ----
-  // clockEnd is when the frames handed over so far are due to be done,
-  // on the audio context's clock while sound plays, on the wall clock before.
-  let clockEnd = 0;
-  let clockSounding = false;
-  let frame = 0;       // frames presented in this run
-  let holdAt = 0;      // the test interface's stop, 0 for none
+  // ---- the pace: one frame per n refreshes of the display ----
+  // The refresh period is the median of the last intervals between
+  // animation frames, watched for as long as the page is open; each frame
+  // stays on screen for the whole number n of refreshes that brings
+  // refresh / n closest to 60 frames a second (on a tie the smaller n), as
+  // the desktop program does.
+  const intervals = [];        // the last animation frame intervals, in ms
+  const keptIntervals = 60;
+  let lastTick = null;
+  let refreshes = 0;           // animation frames since the last frame was let go
+  let nextFrame = null;        // the intro's go, while it waits
+  let frame = 0;               // frames presented in this run
+  let holdAt = 0;              // the test interface's stop, 0 for none
+
+  function refreshRate() {
+    if (intervals.length < 8) return targetFps;  // not measured yet
+    const sorted = intervals.slice().sort((a, b) => a - b);
+    return 1000 / sorted[sorted.length >> 1];
+  }
+
+  function refreshesPerFrame(rate) {
+    let best = 1;
+    for (let n = 2; n <= Math.ceil(rate / targetFps) + 1; ++n) {
+      // Within half a frame a second counts as a tie, which the smaller n
+      // wins: a measured 144 Hz keeps 72 frames a second.
+      if (Math.abs(rate / n - targetFps) < Math.abs(rate / best - targetFps) - 0.5) best = n;
+    }
+    return best;
+  }
+
+  function tick(time) {
+    requestAnimationFrame(tick);
+    if (lastTick !== null) {
+      intervals.push(time - lastTick);
+      if (intervals.length > keptIntervals) intervals.shift();
+    }
+    lastTick = time;
+    ++refreshes;
+    if (nextFrame !== null && refreshes >= refreshesPerFrame(refreshRate())) {
+      const go = nextFrame;
+      nextFrame = null;
+      refreshes = 0;
+      go();  // draws the next frame and presents it, now
+    }
+  }
+  requestAnimationFrame(tick);
+
+  function runningToStop() {
+    return holdAt > frame;
+  }
+
+  function waitForNextFrame(go) {
+    if (runningToStop()) {
+      setTimeout(go, 0);  // no pace on the way to a stop
+    } else {
+      nextFrame = go;
+    }
+  }
 
   function frameHeld(presented) {
     frame = presented;
     return presented === holdAt;
   }
 
-  function frameSound(samples) {
-    if (holdAt > frame) return 0;  // running to a stop: no sound, no wait
+  // ---- the sound: queued up to the margin after every frame ----
+  // soundEnd is when the sound handed over so far is done, on the audio
+  // context's clock while sound plays, on the wall clock before (so the
+  // music keeps its time while the browser holds the sound back).
+  let soundEnd = 0;
+  let soundClockLive = false;
+
+  function soundWanted() {
+    if (runningToStop()) return heldFrameSamples;  // mixed and dropped
     const live = sounding();
-    if (live !== clockSounding) {
-      clockSounding = live;
-      clockEnd = 0;
+    if (live !== soundClockLive) {
+      soundClockLive = live;
+      soundEnd = 0;
     }
     const now = live ? audio.context.currentTime : performance.now() / 1000;
-    if (clockEnd < now) clockEnd = now;  // behind (start, a held or hidden page): on from now
-    if (live) {
-      const chunk = samples.slice();
+    if (soundEnd < now) soundEnd = now;  // behind (start, a held or hidden page): on from now
+    const wanted = Math.ceil((now + marginSeconds - soundEnd) * sampleRate);
+    return wanted > 0 ? wanted : 0;
+  }
+
+  function sound(values) {
+    if (runningToStop()) return;
+    soundEnd += (values.length >> 1) / sampleRate;
+    if (soundClockLive) {
+      const chunk = values.slice();
       audio.node.port.postMessage(chunk, [chunk.buffer]);
     }
-    clockEnd += frameSeconds;
-    // At most a little over one frame's wait, should the audio clock stall.
-    return Math.min(clockEnd - now - leadSeconds, 1.5 * frameSeconds) * 1000;
   }
 
   // ---- start and end ----
@@ -175,7 +239,8 @@
       unmuteOnGesture();
     }
     frame = 0;
-    clockEnd = 0;
+    soundEnd = 0;
+    nextFrame = null;
     const canvas = freshCanvas();
     canvas.focus();
     createVornDemo({
@@ -183,7 +248,9 @@
       print: (line) => console.log(line),
       printErr: (line) => console.error(line),
       vornFrameHeld: frameHeld,
-      vornFrameSound: frameSound,
+      vornSoundWanted: soundWanted,
+      vornSound: sound,
+      vornNextFrame: waitForNextFrame,
       vornEnded: ended,
       onAbort: (what) => {
         running = false;
@@ -203,7 +270,8 @@
   window.vorn = {
     frame: () => frame,
     // Stops the run when frame n has been presented (0: no stop); the frames
-    // up to it run without sound or waiting.
+    // up to it run without sound or waiting, with the sound of 60 frames a
+    // second mixed after each.
     holdAt: (n) => { holdAt = n; },
     held: () => running && holdAt !== 0 && frame === holdAt,
     sounding: sounding,
