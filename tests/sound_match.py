@@ -23,9 +23,12 @@ MAX_DROP = RATE // 10  # samples the server may drop after a gap
 RESUME = 64            # samples that must match where the music goes on
 
 
+class Mismatch(Exception):
+    """The recording is not the render."""
+
+
 def fail(message):
-    print("FAIL: " + message)
-    sys.exit(1)
+    raise Mismatch(message)
 
 
 def sounding(samples):
@@ -76,7 +79,14 @@ def walk(recording, render):
         i, j = resume, k
 
 
-def main():
+def describe(gaps, heard):
+    """What walk found, in a line."""
+    return ("%.2f s of the render, sample for sample, with %d gaps%s"
+            % (heard / RATE, len(gaps), "".join("; at %.2f s %d samples of silence, %d dropped" % gap
+                                                for gap in gaps[:5])))
+
+
+def judge():
     recording_path, render_path = sys.argv[1:3]
     raw = np.fromfile(recording_path, dtype="<i2")
     recording = raw[: len(raw) // 2 * 2].reshape(-1, 2)
@@ -86,9 +96,7 @@ def main():
         render = np.frombuffer(w.readframes(w.getnframes()), dtype="<i2").reshape(-1, 2)
 
     gaps, heard = walk(recording, render)
-    print("music recorded: %.2f s of the render, sample for sample, with %d gaps%s"
-          % (heard / RATE, len(gaps), "".join("; at %.2f s %d samples of silence, %d dropped" % gap
-                                              for gap in gaps[:5])))
+    print("music recorded: " + describe(gaps, heard))
     if heard < MIN_SECONDS * RATE:
         fail("less than %d s of music was recorded" % MIN_SECONDS)
 
@@ -103,4 +111,13 @@ def main():
         fail("the recording is not silent after the fade (peak %d)" % peak)
 
 
-main()
+def main():
+    try:
+        judge()
+    except Mismatch as mismatch:
+        print("FAIL: %s" % mismatch)
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()
