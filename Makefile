@@ -68,10 +68,11 @@ fuzz-smoke: fuzz-build
 
 test: unit asan-test fuzz-smoke web-test
 
-# The web version in headless Chromium, compared with the Linux build.  It
-# runs once: nothing in the browser is built with the sanitizers.
+# The web version in headless Chromium, compared with the Linux build (by
+# Debian's Python, which has numpy).  It runs once: nothing in the browser is
+# built with the sanitizers.
 web-test: build-all web
-	python3 tests/web_page.py $(WEBBUILD)/site $(BUILD)
+	/usr/bin/python3 tests/web_page.py $(WEBBUILD)/site $(BUILD)
 
 fuzz: fuzz-build
 	@bash scripts/fuzz.sh $(FUZZBUILD) $(SECONDS)

@@ -15,7 +15,8 @@ may resample on its way, and whose sound has gaps and garbled pieces where
 its mixer falls behind on a loaded machine), each half second of the music
 is looked for in the render instead, by cross-correlation near where the
 one before it lay: half of them or more must match (normalized correlation
-0.99 or more), at the same level.  Prints what it found; exits 1 when a check fails."""
+0.99 or more), at the same level.  Prints what it found; exits 1 when a
+check fails."""
 import sys
 import wave
 
@@ -27,9 +28,12 @@ MAX_DROP = RATE // 10  # samples the server may drop after a gap
 RESUME = 64            # samples that must match where the music goes on
 
 
+class Mismatch(Exception):
+    """The recording is not the render."""
+
+
 def fail(message):
-    print("FAIL: " + message)
-    sys.exit(1)
+    raise Mismatch(message)
 
 
 def sounding(samples):
@@ -80,6 +84,13 @@ def walk(recording, render):
         i, j = resume, k
 
 
+def describe(gaps, heard):
+    """What walk found, in a line."""
+    return ("%.2f s of the render, sample for sample, with %d gaps%s"
+            % (heard / RATE, len(gaps), "".join("; at %.2f s %d samples of silence, %d dropped" % gap
+                                                for gap in gaps[:5])))
+
+
 def near(recording, render):
     """Finds each half second of the recorded music in the render, near where
     the one before it was found, by cross-correlation: half of them or more
@@ -118,7 +129,7 @@ def near(recording, render):
         fail("the recording plays at %.4f times the render's level" % level)
 
 
-def main():
+def judge():
     arguments = sys.argv[1:]
     nearly = arguments[:1] == ["--near"]
     if nearly:
@@ -135,9 +146,7 @@ def main():
         near(recording, render)
     else:
         gaps, heard = walk(recording, render)
-        print("music recorded: %.2f s of the render, sample for sample, with %d gaps%s"
-              % (heard / RATE, len(gaps), "".join("; at %.2f s %d samples of silence, %d dropped" % gap
-                                                  for gap in gaps[:5])))
+        print("music recorded: " + describe(gaps, heard))
         if heard < MIN_SECONDS * RATE:
             fail("less than %d s of music was recorded" % MIN_SECONDS)
 
@@ -152,4 +161,13 @@ def main():
         fail("the recording is not silent after the fade (peak %d)" % peak)
 
 
-main()
+def main():
+    try:
+        judge()
+    except Mismatch as mismatch:
+        print("FAIL: %s" % mismatch)
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()
