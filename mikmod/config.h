@@ -2,10 +2,9 @@
    build, the portable Linux build and the Windows build): the library's own
    mixer and loaders, no threads of its own, and random() for the player's
    random waveforms, as Debian's Linux build has it (the program's own,
-   demo/player_random.cpp).  Of its output drivers only the silent one
-   (MikMod_RegisterAllDrivers always adds it) and, on Linux, PulseAudio's:
-   that build adds DRV_PULSEAUDIO and HAVE_PTHREAD (whose locks Debian's
-   build has too) on the compiler's command line. */
+   demo/player_random.cpp).  Of its output drivers only the silent one,
+   which MikMod_RegisterAllDrivers always adds: the program plays through
+   drivers of its own. */
 #ifndef VORN_MIKMOD_CONFIG_H
 #define VORN_MIKMOD_CONFIG_H
 
