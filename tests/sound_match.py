@@ -8,8 +8,10 @@ stretch that must be silent, if given.  From the first sound on, every recorded
 sample must be the render's next one, sample for sample.  Where the output
 ran dry (a stalled machine) the server played silence, and the music must
 go on after it from where it left off, give or take what the server
-dropped to catch up (at most a tenth of a second): such a gap is counted
-and reported, never a repeat, a sound out of place or a changed sample.
+dropped to catch up (at most a tenth of a second); where the server fell
+behind it may have put silence in the place of samples, in one channel or
+both.  Such gaps and dropouts are counted and reported, never a repeat, a
+sound out of place or a changed sample.
 At least six seconds of music must be there.  With --near (for Wine, which
 may resample on its way, and whose sound has gaps and garbled pieces where
 its mixer falls behind on a loaded machine), each half second of the music
@@ -52,10 +54,27 @@ def resumed(recording, i, render, j):
     return None
 
 
+def silenced(recording, i, render, j):
+    """How many samples from i on hold silence, in one channel or both, in
+    the place of the render's, before the two are the same again for RESUME
+    samples (at most MAX_DROP); None when that is not what happened."""
+    window = min(MAX_DROP + RESUME, len(recording) - i, len(render) - j)
+    here, there = recording[i:i + window], render[j:j + window]
+    same = np.all(here == there, axis=1)
+    quiet = np.all((here == there) | (here == 0), axis=1)
+    end = np.flatnonzero(~quiet)
+    end = end[0] if len(end) else window
+    for k in np.flatnonzero(same[:end + 1]):
+        if k + RESUME <= window and np.all(same[k:k + RESUME]):
+            return int(k)
+    return None
+
+
 def walk(recording, render):
     """The recording from its first to its last sound against the render
     from its first sound: the gaps (recording second, samples of silence,
-    samples dropped) and the render's samples heard."""
+    samples dropped; silence in the place of samples counts as all of them
+    dropped) and the render's samples heard."""
     loud = sounding(recording)
     if len(loud) == 0:
         fail("the recording is silent")
@@ -71,6 +90,11 @@ def walk(recording, render):
         if len(differ) == 0:
             return gaps, heard + n
         i, j, heard = i + differ[0], j + differ[0], heard + differ[0]
+        lost = silenced(recording, i, render, j)
+        if lost is not None:
+            gaps.append((i / RATE, lost, lost))
+            i, j, heard = i + lost, j + lost, heard + lost
+            continue
         if np.any(recording[i] != 0):
             fail("%.4f s into the recording a sample is not the render's (%s, not %s)"
                  % (i / RATE, recording[i].tolist(), render[j].tolist()))
