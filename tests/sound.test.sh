@@ -44,12 +44,24 @@ start() {
 # presented NAME: the frames it presented so far, by sixties.
 presented() { cat "$work/$1.count" 2>/dev/null || echo 0; }
 
-# window_at X: the intro's window at (X, 16).
+# window_at X: the intro's window at (X, 16), or nothing (status 0 either way,
+# so that the caller's check, not set -e, reports it).
 window_at() {
   local id
   for id in $(xdotool search --onlyvisible --class vorndemo); do
-    xdotool getwindowgeometry "$id" | grep -q "Position: $1,16 " && echo "$id" && return
+    if xdotool getwindowgeometry "$id" | grep -q "Position: $1,16 "; then
+      echo "$id"
+      return
+    fi
   done
+}
+
+# windows: where the intro's windows are, for a failure's message.
+windows() {
+  local id
+  for id in $(xdotool search --onlyvisible --class vorndemo); do
+    xdotool getwindowgeometry "$id" | grep Position || true
+  done | paste -sd ';'
 }
 
 # finish NAME X: ESC in its window, which gets the keyboard, until the end of
@@ -57,7 +69,7 @@ window_at() {
 finish() {
   local name=$1 pid="pid_$1" id
   id=$(window_at "$2")
-  [ -n "$id" ] || fail "$name: no window at ($2, 16)"
+  [ -n "$id" ] || fail "$name: no window at ($2, 16); the intro's windows: $(windows)"
   xdotool mousemove --window "$id" 128 128 windowfocus "$id" keydown Escape
   ended() { [ -e "$work/$name.ended" ]; }
   wait_for 300 ended || fail "$name: the run did not reach the end of its fade (see $out/$name.gdb.log)"
