@@ -70,8 +70,8 @@ finish() {
   local name=$1 pid="pid_$1" id=""
   # Asked again until found: on Debian 13 a query right after the other
   # run's exit has missed a window that was there all along.
-  found() { id=$(window_at "$2"); [ -n "$id" ]; }
-  wait_for 60 found || fail "$name: no window at ($2, 16); the intro's windows: $(windows)"
+  found() { id=$(window_at "$1"); [ -n "$id" ]; }
+  wait_for 60 found "$2" || fail "$name: no window at ($2, 16); the intro's windows: $(windows)"
   xdotool mousemove --window "$id" 128 128 windowfocus "$id" keydown Escape
   ended() { [ -e "$work/$name.ended" ]; }
   wait_for 300 ended || fail "$name: the run did not reach the end of its fade (see $out/$name.gdb.log)"
