@@ -12,11 +12,13 @@
 namespace {
 
 constexpr int32_t channels = 2;
+constexpr uint32_t chunk = 1024;   // samples SDL takes at a time (23 ms)
+constexpr uint32_t margin = 4096;  // samples kept in the ring (93 ms)
 constexpr uint32_t sample_bytes = channels * sizeof(int16_t);  // one stereo sample
 // A power of two, so that the counters below may wrap; room for the margin
 // and more.
 constexpr uint32_t ring_samples = 8192;
-static_assert(audio_out_margin + audio_out_chunk <= static_cast<int32_t>(ring_samples));
+static_assert(margin + chunk <= ring_samples);
 
 // One writer (the program's thread, in the driver's update) and one reader
 // (SDL's audio thread).  The counters only grow, wrapping at 2^32; what
@@ -28,6 +30,18 @@ struct Ring {
 };
 Ring ring;
 
+// Calls copy(values, done, run) for the stretches of `count` samples from
+// the counter `from` on: one, or two where they pass the ring's end.
+template <typename Copy>
+void each_stretch(uint32_t from, uint32_t count, Copy copy) {
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t at = (from + done) & (ring_samples - 1);
+    const uint32_t run = std::min(count - done, ring_samples - at);
+    copy(ring.values + at * channels, done, run);
+    done += run;
+  }
+}
+
 // SDL's audio thread: the next len bytes, from the ring as far as it holds
 // them, silence after.
 void take(void*, Uint8* stream, int len) {
@@ -35,12 +49,9 @@ void take(void*, Uint8* stream, int len) {
   const uint32_t taken = ring.taken.load(std::memory_order_relaxed);
   const uint32_t held = ring.written.load(std::memory_order_acquire) - taken;
   const uint32_t count = std::min(wanted, held);
-  for (uint32_t done = 0; done < count;) {
-    const uint32_t at = (taken + done) & (ring_samples - 1);
-    const uint32_t run = std::min(count - done, ring_samples - at);
-    std::memcpy(stream + done * sample_bytes, ring.values + at * channels, run * sample_bytes);
-    done += run;
-  }
+  each_stretch(taken, count, [stream](const int16_t* values, uint32_t done, uint32_t run) {
+    std::memcpy(stream + done * sample_bytes, values, run * sample_bytes);
+  });
   std::memset(stream + count * sample_bytes, 0, static_cast<size_t>(len) - count * sample_bytes);
   ring.taken.store(taken + count, std::memory_order_release);
 }
@@ -49,14 +60,11 @@ void take(void*, Uint8* stream, int len) {
 void top_up() {
   const uint32_t written = ring.written.load(std::memory_order_relaxed);
   const uint32_t held = written - ring.taken.load(std::memory_order_acquire);
-  if (held >= static_cast<uint32_t>(audio_out_margin)) return;
-  const uint32_t count = static_cast<uint32_t>(audio_out_margin) - held;
-  for (uint32_t done = 0; done < count;) {
-    const uint32_t at = (written + done) & (ring_samples - 1);
-    const uint32_t run = std::min(count - done, ring_samples - at);
-    VC_WriteBytes(reinterpret_cast<SBYTE*>(ring.values + at * channels), run * sample_bytes);
-    done += run;
-  }
+  if (held >= margin) return;
+  const uint32_t count = margin - held;
+  each_stretch(written, count, [](int16_t* values, uint32_t, uint32_t run) {
+    VC_WriteBytes(reinterpret_cast<SBYTE*>(values), run * sample_bytes);
+  });
   ring.written.store(written + count, std::memory_order_release);
 }
 
@@ -72,7 +80,7 @@ int ring_init() {
   wanted.freq = md_mixfreq;
   wanted.format = AUDIO_S16SYS;
   wanted.channels = channels;
-  wanted.samples = audio_out_chunk;
+  wanted.samples = chunk;
   wanted.callback = take;
   if (SDL_OpenAudio(&wanted, nullptr) != 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);

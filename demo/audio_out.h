@@ -2,7 +2,7 @@
 // through SDL's audio and never holds a frame.  SDL's audio thread takes
 // the sound from a ring; the program's own thread fills the ring, in the
 // driver's update (MikMod_Update, once a frame), with exactly as many
-// samples as keep it audio_out_margin ahead of what SDL has taken.  Frames
+// samples as keep it a margin (4,096 samples, 93 ms) ahead of what SDL has taken.  Frames
 // therefore never wait for the sound, and the sound never waits for a
 // frame unless the frames stop for longer than the margin: then the ring
 // runs dry, SDL plays silence, and when the frames come back the ring is
@@ -12,14 +12,9 @@
 
 #include <cstdint>
 
-inline constexpr int32_t audio_out_rate = 44100;     // samples a second, 16-bit stereo
-inline constexpr int32_t audio_out_chunk = 1024;     // samples SDL takes at a time (23 ms)
-inline constexpr int32_t audio_out_margin = 4096;    // samples kept in the ring (93 ms)
-
 // Registers the driver and makes it the one MikMod_Init starts (md_device).
 // Call it before music_start; the later MikMod_RegisterAllDrivers leaves it
 // first in the list.  Returns 0, or -1 when the library would not take it.
 // Where SDL's audio cannot be opened, MikMod_Init fails with libmikmod's
 // "Could not open sound device" and the run is silent.
 int audio_out_select();
-

@@ -87,7 +87,7 @@ start_pipewire() {
 }
 
 # use_sound_server ADDRESS LOG: the server at ADDRESS, once it answers (at
-# most 30 s), is that of everything started after.
+# most 60 s), is that of everything started after.
 use_sound_server() {
   export PULSE_SERVER=$1
   printf 'autospawn = no\n' >"$work/pulse-client.conf"

@@ -44,24 +44,12 @@ start() {
 # presented NAME: the frames it presented so far, by sixties.
 presented() { cat "$work/$1.count" 2>/dev/null || echo 0; }
 
-# window_at X: the intro's window at (X, 16), or nothing (status 0 either way,
-# so that the caller's check, not set -e, reports it).
-window_at() {
-  local id
-  for id in $(xdotool search --onlyvisible --class vorndemo); do
-    if xdotool getwindowgeometry "$id" | grep -q "Position: $1,16 "; then
-      echo "$id"
-      return
-    fi
-  done
-}
-
-# windows: where the intro's windows are, for a failure's message.
+# windows: "ID X,Y" for each of the intro's windows, where it stands.
 windows() {
   local id
   for id in $(xdotool search --onlyvisible --class vorndemo); do
-    xdotool getwindowgeometry "$id" | grep Position || true
-  done | paste -sd ';'
+    echo "$id $(xdotool getwindowgeometry "$id" | sed -n 's/^ *Position: \([0-9-]*,[0-9-]*\).*/\1/p')"
+  done
 }
 
 # finish NAME X: ESC in its window, which gets the keyboard, until the end of
@@ -70,8 +58,8 @@ finish() {
   local name=$1 pid="pid_$1" id=""
   # Asked again until found: on Debian 13 a query right after the other
   # run's exit has missed a window that was there all along.
-  found() { id=$(window_at "$1"); [ -n "$id" ]; }
-  wait_for 60 found "$2" || fail "$name: no window at ($2, 16); the intro's windows: $(windows)"
+  found() { id=$(windows | awk -v at="$1,16" '$2 == at { print $1; exit }'); [ -n "$id" ]; }
+  wait_for 60 found "$2" || fail "$name: no window at ($2, 16); the intro's windows: $(windows | paste -sd ' ')"
   xdotool mousemove --window "$id" 128 128 windowfocus "$id" keydown Escape
   ended() { [ -e "$work/$name.ended" ]; }
   wait_for 300 ended || fail "$name: the run did not reach the end of its fade (see $out/$name.gdb.log)"

@@ -43,6 +43,14 @@ def sounding(samples):
     return np.flatnonzero(np.any(samples != 0, axis=1))
 
 
+def sound_span(recording):
+    """The first and the last sounding sample of the recording."""
+    loud = sounding(recording)
+    if len(loud) == 0:
+        fail("the recording is silent")
+    return loud[0], loud[-1]
+
+
 def resumed(recording, i, render, j):
     """Where in render[j:j + MAX_DROP] the recording's samples from i go on,
     or None."""
@@ -75,10 +83,7 @@ def walk(recording, render):
     from its first sound: the gaps (recording second, samples of silence,
     samples dropped; silence in the place of samples counts as all of them
     dropped) and the render's samples heard."""
-    loud = sounding(recording)
-    if len(loud) == 0:
-        fail("the recording is silent")
-    i, last = loud[0], loud[-1]
+    i, last = sound_span(recording)
     j = sounding(render)[0]
     gaps = []
     heard = 0
@@ -119,10 +124,7 @@ def near(recording, render):
     """Finds each half second of the recorded music in the render, near where
     the one before it was found, by cross-correlation: half of them or more
     must match (normalized correlation 0.99 or more), at the same level."""
-    loud = sounding(recording)
-    if len(loud) == 0:
-        fail("the recording is silent")
-    first, last = loud[0], loud[-1]
+    first, last = sound_span(recording)
     if last + 1 - first < MIN_SECONDS * RATE:
         fail("less than %d s of music was recorded" % MIN_SECONDS)
     piece_length, reach = RATE // 2, 5 * RATE

@@ -41,8 +41,7 @@ TARGET_FPS = 60                # the pace the display's refresh is divided down 
 # Frames (numbered from 1, as the page counts presentations) compared with the
 # Linux program's: four zooms, the raster rolls, the plasma.  ESC is pressed in
 # QUIT_FRAME, as vorncapture does; then 256 frames fade to black.  The zoom's
-# stars share rand() with libmikmod's player: they are compared in a run held
-# from its start, which mixes 735 samples a frame as vorncapture does.
+# frames are compared in a run of their own, held from its first frame.
 ZOOM_FRAMES = [400, 600, 754, 1004]
 ROLLS_FRAMES = [1005, 1006, 1750, 2504]
 PLASMA_FRAMES = [2505, 2506, 2900]

@@ -32,7 +32,6 @@ void decide(Pace* pace, double spaced) {
     return;
   }
   pace->mode = PaceMode::display;
-  pace->period = pace->packed;
   pace->repeats = pace_repeats(pace->packed);
   pace->baseline = 0;
   pace->watched = 0;

@@ -30,7 +30,6 @@ struct Pace {
   PaceMode mode;
   int64_t frames;      // frames shown since the pace was started
   int64_t measure_at;  // the first frame of the next measurement; 0: none
-  double period;       // display: seconds from one refresh to the next
   int32_t repeats;     // display: refreshes each frame stays on screen
   double due;          // clock: when the next frame is due
   double last;         // when the last frame was shown

@@ -262,30 +262,31 @@ bool paint_enlarged(const Image* image) {
   return true;
 }
 
-// A full-screen surface at the desktop's size with room for width x height
-// at least once, 32-bit (SDL converts for the display where it is not), or
-// null.  Sets the placement.
-SDL_Surface* set_fullscreen_mode(int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0 || desktop_width < width || desktop_height < height) return nullptr;
-  SDL_Surface* surface = SDL_SetVideoMode(desktop_width, desktop_height, 32, video_flags | SDL_FULLSCREEN);
-  if (surface == nullptr) return nullptr;
-  const int32_t scale = std::min(surface->w / width, surface->h / height);
-  if (scale < 1 || surface->format->BitsPerPixel != 32) return nullptr;  // the caller sets a window instead
-  place = Placement{(surface->w - width * scale) / 2, (surface->h - height * scale) / 2, scale};
+// The surface just set for a picture of width x height enlarged, if it
+// holds the picture at least `scale` times and is 32-bit, with the
+// placement set: enlarged as often as it fits, in the middle.  Otherwise
+// null, and the caller sets an ordinary window instead.
+SDL_Surface* placed(SDL_Surface* surface, int32_t width, int32_t height, int32_t scale) {
+  if (surface == nullptr || surface->format->BitsPerPixel != 32) return nullptr;
+  const int32_t fits = std::min(surface->w / width, surface->h / height);
+  if (fits < scale) return nullptr;
+  place = Placement{(surface->w - width * fits) / 2, (surface->h - height * fits) / 2, fits};
   return surface;
 }
 
-// A window of width x height enlarged window_scale times, 32-bit, or null.
-// Sets the placement.
+// A full-screen surface at the desktop's size with room for width x height
+// at least once (SDL converts for the display where it is not 32-bit), or
+// null.
+SDL_Surface* set_fullscreen_mode(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0 || desktop_width < width || desktop_height < height) return nullptr;
+  return placed(SDL_SetVideoMode(desktop_width, desktop_height, 32, video_flags | SDL_FULLSCREEN), width, height, 1);
+}
+
+// A window of width x height enlarged window_scale times, or null.
 SDL_Surface* set_scaled_window(int32_t width, int32_t height) {
   if (window_scale <= 1 || width <= 0 || height <= 0) return nullptr;
-  SDL_Surface* surface = SDL_SetVideoMode(width * window_scale, height * window_scale, 32, video_flags);
-  if (surface == nullptr) return nullptr;
-  if (surface->w != width * window_scale || surface->h != height * window_scale ||
-      surface->format->BitsPerPixel != 32)
-    return nullptr;  // the caller sets an ordinary window instead
-  place = Placement{0, 0, window_scale};
-  return surface;
+  return placed(SDL_SetVideoMode(width * window_scale, height * window_scale, 32, video_flags), width, height,
+                window_scale);
 }
 
 // Chooses the layout for a surface just set to width x height.
