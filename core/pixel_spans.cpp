@@ -5,16 +5,18 @@
 
 #include <cstring>
 
-// g++ on Linux only: clang, which builds the fuzz targets, names the clones
-// so that callers in other files do not find them; Windows programs have no
-// ifunc to pick a clone with, and mingw-w64's g++ does not align the stack
-// for AVX-512 values.  There the loops stay plain.
-#if defined(__clang__) || defined(_WIN32)
-#define VORN_SPAN_WIDE 0
-#define VORN_SPAN_CLONES
-#else
+// x86-64 g++ on Linux only: the clones need the x86 instruction sets and
+// the ifunc that picks one at start-up.  Other processors keep the plain
+// loops, which the compiler vectorises for their own vectors (NEON, VSX,
+// ...); clang, which builds the fuzz targets, names the clones so that
+// callers in other files do not find them; Windows programs have no ifunc,
+// and mingw-w64's g++ does not align the stack for AVX-512 values.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
 #define VORN_SPAN_WIDE 1
 #define VORN_SPAN_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define VORN_SPAN_WIDE 0
+#define VORN_SPAN_CLONES
 #endif
 
 VORN_SPAN_CLONES void span_fill(uint32_t* __restrict d, uint32_t value, size_t n) {

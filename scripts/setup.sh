@@ -57,7 +57,7 @@ fi
 updated=0
 apt_update() {
   [ "$updated" -eq 0 ] || return 0
-  "${as_root[@]}" apt-get update -q || fail "apt-get update failed"
+  "${as_root[@]}" apt-get -o DPkg::Lock::Timeout=900 update -q || fail "apt-get update failed"
   updated=1
 }
 
@@ -127,4 +127,4 @@ done
 
 echo "setup ($*): installing ${missing[*]}"
 apt_update
-"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" || fail "apt-get install failed"
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${missing[@]}" || fail "apt-get install failed"
