@@ -272,6 +272,8 @@ int main(int argc, char** argv) {
   }
   if (chdir(options.data.c_str()) != 0)
     return complain(1, "cannot read the data folder " + options.data + ": " + std::strerror(errno));
+  if (const char* missing = demo_missing_data())
+    return complain(1, "the data folder " + options.data + " has no " + missing);
   // Before the temporary file exists, and before the intro starts SDL,
   // which leaves handlers already in place alone.
   catch_stop_signals();

@@ -64,6 +64,17 @@ void demo_release_images() {
   for (const DataFile& file : data_files) img_destroy(file.image);
 }
 
+const char* demo_missing_data() {
+  const auto missing = [](const char* name) {
+    FILE* file = fopen(name, "rb");
+    if (file != nullptr) fclose(file);
+    return file == nullptr;
+  };
+  for (const DataFile& file : data_files)
+    if (missing(file.name)) return file.name;
+  return missing(music_file) ? music_file : nullptr;
+}
+
 void demo_init() {
   screen = screen_create();
   key_cell = screen_keys_create();

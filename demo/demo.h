@@ -38,6 +38,9 @@ extern Image* star_d;         // "star16d.ppm"
 // (a file that cannot be read leaves its image null), and releases them.
 void demo_load_images();
 void demo_release_images();
+// The name of the first data file (a picture, the font or the music) that
+// cannot be opened in the working directory; null when every one can.
+const char* demo_missing_data();
 void demo_init();
 void demo_shutdown();
 // demo_fade_steps times: darken the frame by 2 and present it.
