@@ -1,4 +1,5 @@
-// The end of every part's frame.
+// What the parts take from the driver: its shared objects, the music and
+// the end of every frame.
 #pragma once
 
 #include "demo/demo.h"

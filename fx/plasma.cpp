@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "core/pixel_spans.h"
-#include "demo/demo.h"
 #include "fx/part.h"
 #include "fx/sine.h"
 

@@ -3,7 +3,6 @@
 // a logo in the top-left corner.
 #include "fx/rolls.h"
 
-#include "demo/demo.h"
 #include "fx/part.h"
 #include "fx/font.h"
 #include "fx/sine.h"

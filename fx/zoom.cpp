@@ -2,7 +2,6 @@
 // frames over a field of sprite stars flying out of the centre.
 #include "fx/zoom.h"
 
-#include "demo/demo.h"
 #include "fx/part.h"
 
 StarField* zoom_field = nullptr;
