@@ -7,6 +7,7 @@
 #include "core/image.h"
 #include "core/image_internal.h"
 #include "core/pixel_spans.h"
+#include "core/wrap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -52,36 +53,35 @@ int32_t* axis_units(int32_t target, int32_t source, bool last, int32_t from, int
   return units;
 }
 
-// The destination and source stretches of a wrapped row copy, after the
-// shared argument tests and the offset reduction.
-struct RowSpan {
-  const uint32_t* src;
-  uint32_t* dst;
-  int32_t offset;  // destination column of the first stretch
-  int32_t first;   // pixels in the first stretch, at offset ...
-  int32_t second;  // ... and in the second, at column 0
-};
-
-// False when there is nothing to do; a bad argument has then been reported.
-bool row_span(const Image* src, Image* dst, int32_t src_row, int32_t dst_row, int32_t offset,
-              RowSpan* span) {
-  if (img_usable_count(src) < 0 || img_usable_count(dst) < 0) return img_fail(false);
-  if (src_row < 0 || src_row >= src->height || dst_row < 0 || dst_row >= dst->height) return img_fail(false);
-  const int32_t dst_width = dst->width;
-  if (dst_width == 0) return false;  // a row without pixels takes nothing
-  // An offset equal to the width is left as it is and acts as 0.
-  if (offset < 0 || offset > dst_width) {
-    offset %= dst_width;
-    if (offset < 0) offset += dst_width;
+// n pixels of s into d, stored or ORed in.  Stretches of one image may
+// overlap: they are then taken front to back.
+void take_stretch(uint32_t* d, const uint32_t* s, int32_t n, bool or_in, bool apart) {
+  const size_t count = static_cast<size_t>(n);
+  if (!apart) {
+    for (size_t i = 0; i < count; ++i) d[i] = or_in ? d[i] | s[i] : s[i];
+  } else if (or_in) {
+    span_or(d, s, count);
+  } else {
+    std::memcpy(d, s, count * sizeof(uint32_t));
   }
+}
+
+// The walk behind img_copy_row_wrapped and img_or_row_wrapped: the row in
+// two stretches, from offset to the end of the row, then from column 0.
+void row_wrapped(const Image* src, Image* dst, int32_t src_row, int32_t dst_row, int32_t offset, bool or_in) {
+  if (img_usable_count(src) < 0 || img_usable_count(dst) < 0) return img_error();
+  if (src_row < 0 || src_row >= src->height || dst_row < 0 || dst_row >= dst->height) return img_error();
+  const int32_t dst_width = dst->width;
+  if (dst_width == 0) return;  // a row without pixels takes nothing
+  // An offset equal to the width is left as it is and acts as 0.
+  if (offset < 0 || offset > dst_width) offset = wrap_mod(offset, dst_width);
   const int32_t used = src->width < dst_width ? src->width : dst_width;
-  const int32_t room = dst_width - offset;
-  span->src = src->pixels + index_of(src, 0, src_row);
-  span->dst = dst->pixels + index_of(dst, 0, dst_row);
-  span->offset = offset;
-  span->first = room < used ? room : used;
-  span->second = used - span->first;
-  return true;
+  const int32_t first = std::min(dst_width - offset, used);
+  const uint32_t* s = src->pixels + index_of(src, 0, src_row);
+  uint32_t* d = dst->pixels + index_of(dst, 0, dst_row);
+  const bool apart = src->pixels != dst->pixels;
+  take_stretch(d + offset, s, first, or_in, apart);
+  take_stretch(d, s + first, used - first, or_in, apart);
 }
 
 }  // namespace
@@ -243,32 +243,11 @@ void img_darken(Image* image, uint8_t amount) {
 }
 
 void img_copy_row_wrapped(const Image* src, Image* dst, int32_t src_row, int32_t dst_row, int32_t offset) {
-  RowSpan span;
-  if (!row_span(src, dst, src_row, dst_row, offset, &span)) return;
-  uint32_t* d = span.dst + span.offset;
-  const uint32_t* s = span.src + span.first;
-  if (src->pixels != dst->pixels) {
-    std::memcpy(d, span.src, static_cast<size_t>(span.first) * sizeof(uint32_t));
-    std::memcpy(span.dst, s, static_cast<size_t>(span.second) * sizeof(uint32_t));
-    return;
-  }
-  // Within one image the stretches may overlap: copy front to back.
-  for (int32_t i = 0; i < span.first; ++i) d[i] = span.src[i];
-  for (int32_t j = 0; j < span.second; ++j) span.dst[j] = s[j];
+  row_wrapped(src, dst, src_row, dst_row, offset, false);
 }
 
 void img_or_row_wrapped(const Image* src, Image* dst, int32_t src_row, int32_t dst_row, int32_t offset) {
-  RowSpan span;
-  if (!row_span(src, dst, src_row, dst_row, offset, &span)) return;
-  uint32_t* d = span.dst + span.offset;
-  const uint32_t* s = span.src + span.first;
-  if (src->pixels != dst->pixels) {
-    span_or(d, span.src, static_cast<size_t>(span.first));
-    span_or(span.dst, s, static_cast<size_t>(span.second));
-    return;
-  }
-  for (int32_t i = 0; i < span.first; ++i) d[i] |= span.src[i];
-  for (int32_t j = 0; j < span.second; ++j) span.dst[j] |= s[j];
+  row_wrapped(src, dst, src_row, dst_row, offset, true);
 }
 
 void img_and_mask(const Image* mask, Image* target) {

@@ -1,11 +1,8 @@
 // PNM codec: the file loader, the in-memory parser and the P6 writer.
 //
-// The loader and the parser share one header grammar but differ in small
-// ways that callers rely on (see core/image.h): the parser leaves the
-// character that ends a header number in place, skips "#" comments even
-// right after a digit, rounds bitmap widths up to whole bytes, reads plain
-// bitmap samples as single digits and addresses raw bitmaps over the whole
-// pixel sequence instead of per row.
+// The loader and the parser read one header grammar through one byte
+// source, but differ in small ways that callers rely on (see core/image.h
+// and PnmRules below).
 //
 // Known limitations, on purpose: the maximum sample value is read but never
 // applied, and raw samples are always one byte.
@@ -69,101 +66,141 @@ size_t pnm_pixel_count(const Image* image) {
 // Header scans skip everything outside "!" to "~".
 bool pnm_is_printable(int c) { return c >= 0x21 && c <= 0x7E; }
 
-// ---- file loader ----------------------------------------------------------
+// ---- readers --------------------------------------------------------------
 
-// Scans the header; false when it is bad or the file ends inside it.  The
-// character that ends each number is consumed with it.
-bool file_read_header(FILE* file, PnmHeader* header) {
+// Where the loader (file) and the parser (memory) part ways.
+struct PnmRules {
+  bool keep_end;       // a header number's ending character stays in place (so does a
+                       // stray one, which counts as 0 and is met again); one byte is
+                       // skipped after the header
+  bool round_bitmap;   // a bitmap width read after the magic becomes whole bytes
+  bool digit_bits;     // a plain bitmap sample is one digit, not a digit run
+  bool rows_on_bytes;  // each raw bitmap row starts on a new byte
+};
+constexpr PnmRules file_rules{false, false, false, true};
+constexpr PnmRules memory_rules{true, true, true, false};
+
+// The bytes of a file or of memory, one at a time; EOF past the end.
+struct PnmSource {
+  FILE* file;  // null for memory
+  const uint8_t* bytes;
+  size_t size;  // SIZE_MAX for the unbounded form
+  size_t pos;
+  int next() {
+    if (file != nullptr) return std::getc(file);
+    return pos < size ? bytes[pos++] : EOF;
+  }
+  int peek() {
+    if (file == nullptr) return pos < size ? bytes[pos] : EOF;
+    const int c = std::getc(file);
+    std::ungetc(c, file);  // does nothing for EOF
+    return c;
+  }
+  // Bytes known to be left; a file's are not known.
+  size_t left() const { return file != nullptr ? SIZE_MAX : pos < size ? size - pos : 0; }
+};
+
+// The digit run at the source, which must start with a digit; the
+// character after it stays in place.
+int32_t pnm_read_number(PnmSource* in) {
+  int32_t value = 0;
+  while (img_is_digit(in->peek())) value = img_add_digit(value, in->next() - '0');
+  return value;
+}
+
+// Scans the header; false when it is bad or the input ends inside it.
+bool pnm_read_header(PnmSource* in, const PnmRules& rules, PnmHeader* header) {
   int seen = 0;
   while (seen != seen_all) {
-    int c = std::getc(file);
-    while (c != EOF && !pnm_is_printable(c)) c = std::getc(file);
+    int c;
+    while ((c = in->peek()) != EOF && !pnm_is_printable(c)) in->next();
     if (c == EOF) return false;
     if (c == 'P' && (seen & seen_magic) == 0) {
-      if (!pnm_take_magic(header, &seen, std::getc(file))) return false;
+      in->next();
+      if (!pnm_take_magic(header, &seen, in->next())) return false;
     } else if (c == '#') {
-      do c = std::getc(file); while (c != EOF && c != '\n');
-      if (c == EOF) return false;
+      int skipped;
+      do skipped = in->next(); while (skipped != EOF && skipped != '\n');
+      if (skipped == EOF) return false;
     } else {
-      // A token that does not start with a digit counts as 0; its one
-      // character has been consumed.
-      int32_t value = 0;
-      while (img_is_digit(c)) {
-        value = img_add_digit(value, c - '0');
-        c = std::getc(file);
-      }
-      pnm_take_number(header, &seen, value, false);
+      // A token that does not start with a digit counts as 0.
+      const bool stray = !img_is_digit(c);
+      const int32_t value = stray ? 0 : pnm_read_number(in);
+      if (!rules.keep_end) in->next();  // the character that ends the token
+      // A stray character left in place would be met for ever once the
+      // numbers are all taken: a header without a magic.
+      if (!pnm_take_number(header, &seen, value, rules.round_bitmap) && stray && rules.keep_end) return false;
     }
   }
+  if (rules.keep_end) in->next();
   return true;
 }
 
-// The next digit run of plain data; false at end of file.
-bool file_read_sample(FILE* file, int32_t* sample) {
-  int c = std::getc(file);
-  while (c != EOF && !img_is_digit(c)) c = std::getc(file);
+// The next digit run of plain data (with digit_bits, the next digit);
+// false when the input ends first.
+bool pnm_read_sample(PnmSource* in, bool digit, int32_t* sample) {
+  int c;
+  while ((c = in->peek()) != EOF && !img_is_digit(c)) in->next();
   if (c == EOF) return false;
-  int32_t value = 0;
-  while (img_is_digit(c)) {
-    value = img_add_digit(value, c - '0');
-    c = std::getc(file);
-  }
-  *sample = value;
+  *sample = digit ? in->next() - '0' : pnm_read_number(in);
   return true;
 }
 
-bool file_read_plain(FILE* file, int magic, Image* image) {
+bool pnm_read_plain(PnmSource* in, const PnmRules& rules, int magic, Image* image) {
   const size_t count = pnm_pixel_count(image);
   uint32_t* pixels = image->pixels;
   int32_t r = 0, g = 0, b = 0;
   for (size_t i = 0; i < count; ++i) {
-    if (!file_read_sample(file, &r)) return false;
+    if (!pnm_read_sample(in, magic == '1' && rules.digit_bits, &r)) return false;
     if (magic == '1') {
       pixels[i] = r != 0 ? white : 0;
     } else if (magic == '2') {
       pixels[i] = img_pack(static_cast<uint32_t>(r), static_cast<uint32_t>(r), static_cast<uint32_t>(r));
     } else {
-      if (!file_read_sample(file, &g) || !file_read_sample(file, &b)) return false;
+      if (!pnm_read_sample(in, false, &g) || !pnm_read_sample(in, false, &b)) return false;
       pixels[i] = img_pack(static_cast<uint32_t>(r), static_cast<uint32_t>(g), static_cast<uint32_t>(b));
     }
   }
   return true;
 }
 
-// Raw data; a byte missing at the end of the file reads as -1, which sets
+// Raw data; a byte missing at the end of a file reads as -1, which sets
 // every bit position.  Once one is missing all later ones are too, so the
-// rest of the image is filled with what -1 makes.
-void file_read_raw(FILE* file, int magic, Image* image) {
+// rest of the image is filled with what -1 makes.  (Memory is checked to
+// hold all of it first.)
+void pnm_read_raw(PnmSource* in, const PnmRules& rules, int magic, Image* image) {
   const size_t count = pnm_pixel_count(image);
   uint32_t* pixels = image->pixels;
   size_t i = 0;
   uint32_t missing = 0xFFFFFFFF;
   if (magic == '4') {
     missing = white;
-    // Each row starts on a new byte.
     const uint32_t width = static_cast<uint32_t>(image->width);
-    uint32_t byte = 0;
-    uint32_t x = 0;
+    uint32_t byte = 0, bit = 0, x = 0;
     for (; i < count; ++i) {
-      if (x % 8 == 0) {
-        const int c = std::getc(file);
+      if (bit == 0) {
+        const int c = in->next();
         if (c == EOF) break;
         byte = static_cast<uint32_t>(c);
       }
-      pixels[i] = (byte & (128u >> (x % 8))) != 0 ? white : 0;
-      if (++x == width) x = 0;
+      pixels[i] = (byte & (128u >> bit)) != 0 ? white : 0;
+      bit = (bit + 1) % 8;
+      if (++x == width) {
+        x = 0;
+        if (rules.rows_on_bytes) bit = 0;
+      }
     }
   } else if (magic == '5') {
     for (; i < count; ++i) {
-      const int v = std::getc(file);
+      const int v = in->next();
       if (v == EOF) break;
       pixels[i] = img_pack(static_cast<uint32_t>(v), static_cast<uint32_t>(v), static_cast<uint32_t>(v));
     }
   } else {
     for (; i < count; ++i) {
-      const int r = std::getc(file);
-      const int g = std::getc(file);
-      const int b = std::getc(file);
+      const int r = in->next();
+      const int g = in->next();
+      const int b = in->next();
       if (r == EOF || g == EOF || b == EOF) break;
       pixels[i] = img_pack(static_cast<uint32_t>(r), static_cast<uint32_t>(g), static_cast<uint32_t>(b));
     }
@@ -171,114 +208,33 @@ void file_read_raw(FILE* file, int magic, Image* image) {
   for (; i < count; ++i) pixels[i] = missing;
 }
 
-Image* file_load(FILE* file) {
-  PnmHeader header{};
-  if (!file_read_header(file, &header)) return img_fail();
-  if (header.width == 0 || header.height == 0) return img_fail();
-  Image* image = img_new(header.width, header.height);
-  if (image == nullptr) return nullptr;
-  if (header.magic >= '4') {
-    file_read_raw(file, header.magic, image);
-  } else if (!file_read_plain(file, header.magic, image)) {
-    img_destroy(&image);
-    return img_fail();
-  }
-  return image;
-}
-
-// ---- memory parser --------------------------------------------------------
-
-struct MemInput {
-  const uint8_t* bytes;
-  size_t size;  // SIZE_MAX for the unbounded form
-  size_t pos;
-  bool at_end() const { return pos >= size; }
-  uint8_t peek() const { return bytes[pos]; }
-  size_t left() const { return pos < size ? size - pos : 0; }
-};
-
-// Scans the header; false when it is bad or the input ends inside it.  The
-// character that ends a number stays in place, and so does a stray one
-// (it counts as 0 and is met again); one byte is skipped at the end.
-bool mem_read_header(MemInput* in, PnmHeader* header) {
-  int seen = 0;
-  while (seen != seen_all) {
-    while (!in->at_end() && !pnm_is_printable(in->peek())) ++in->pos;
-    if (in->at_end()) return false;
-    const uint8_t c = in->peek();
-    if (c == 'P' && (seen & seen_magic) == 0) {
-      if (++in->pos >= in->size) return false;
-      if (!pnm_take_magic(header, &seen, in->bytes[in->pos++])) return false;
-    } else if (c == '#') {
-      while (!in->at_end() && in->peek() != '\n') ++in->pos;
-      if (in->at_end()) return false;
-      ++in->pos;
-    } else if (img_is_digit(c)) {
-      int32_t value = 0;
-      while (!in->at_end() && img_is_digit(in->peek())) value = img_add_digit(value, in->bytes[in->pos++] - '0');
-      pnm_take_number(header, &seen, value, true);
-    } else if (!pnm_take_number(header, &seen, 0, true)) {
-      // Only the magic is missing and the stray character would be met
-      // for ever: a header without a magic.
-      return false;
-    }
-  }
-  ++in->pos;
-  return true;
-}
-
-// The next digit run of plain data; false when the input ends first.
-bool mem_read_sample(MemInput* in, int32_t* sample) {
-  while (!in->at_end() && !img_is_digit(in->peek())) ++in->pos;
-  if (in->at_end()) return false;
-  int32_t value = 0;
-  while (!in->at_end() && img_is_digit(in->peek())) value = img_add_digit(value, in->bytes[in->pos++] - '0');
-  *sample = value;
-  return true;
-}
-
-bool mem_read_plain(MemInput* in, int magic, Image* image) {
-  const size_t count = pnm_pixel_count(image);
-  uint32_t* pixels = image->pixels;
-  int32_t r = 0, g = 0, b = 0;
-  for (size_t i = 0; i < count; ++i) {
-    if (magic == '1') {
-      while (!in->at_end() && !img_is_digit(in->peek())) ++in->pos;
-      if (in->at_end()) return false;
-      pixels[i] = in->bytes[in->pos++] != '0' ? white : 0;
-    } else if (magic == '2') {
-      if (!mem_read_sample(in, &r)) return false;
-      pixels[i] = img_pack(static_cast<uint32_t>(r), static_cast<uint32_t>(r), static_cast<uint32_t>(r));
-    } else {
-      if (!mem_read_sample(in, &r) || !mem_read_sample(in, &g) || !mem_read_sample(in, &b)) return false;
-      pixels[i] = img_pack(static_cast<uint32_t>(r), static_cast<uint32_t>(g), static_cast<uint32_t>(b));
-    }
-  }
-  return true;
-}
-
-// Raw data; the caller has checked that the input holds all of it.
-void mem_read_raw(MemInput* in, int magic, Image* image) {
-  const size_t count = pnm_pixel_count(image);
-  uint32_t* pixels = image->pixels;
-  const uint8_t* data = in->bytes + in->pos;
-  if (magic == '4') {
-    for (size_t j = 0; j < count; ++j) pixels[j] = (data[j / 8] & (128u >> (j % 8))) != 0 ? white : 0;
-  } else if (magic == '5') {
-    for (size_t j = 0; j < count; ++j) pixels[j] = img_pack(data[j], data[j], data[j]);
-  } else {
-    for (size_t j = 0; j < count; ++j, data += 3) pixels[j] = img_pack(data[0], data[1], data[2]);
-  }
-}
-
 // The fewest bytes the pixel data of this header can take: one digit per
 // plain sample, the packed bytes of raw data.
-size_t mem_min_data(int magic, size_t count) {
+size_t pnm_min_data(int magic, size_t count) {
   switch (magic) {
     case '3': case '6': return 3 * count;
     case '4': return (count + 7) / 8;
     default: return count;
   }
+}
+
+Image* pnm_read(PnmSource* in, const PnmRules& rules) {
+  PnmHeader header{};
+  if (!pnm_read_header(in, rules, &header)) return img_fail();
+  if (header.width == 0 || header.height == 0) return img_fail();
+  if (!img_size_ok(header.width, header.height)) return img_fail();
+  // Refuse input too short for its pixels before allocating for them.
+  const size_t count = static_cast<size_t>(header.width) * static_cast<size_t>(header.height);
+  if (in->left() < pnm_min_data(header.magic, count)) return img_fail();
+  Image* image = img_new(header.width, header.height);
+  if (image == nullptr) return nullptr;
+  if (header.magic >= '4') {
+    pnm_read_raw(in, rules, header.magic, image);
+  } else if (!pnm_read_plain(in, rules, header.magic, image)) {
+    img_destroy(&image);
+    return img_fail();
+  }
+  return image;
 }
 
 }  // namespace
@@ -287,7 +243,8 @@ Image* img_load_pnm(const char* path) {
   if (path == nullptr) return img_fail();
   FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return img_fail();
-  Image* image = file_load(file);
+  PnmSource in{file, nullptr, 0, 0};
+  Image* image = pnm_read(&in, file_rules);
   std::fclose(file);
   return image;
 }
@@ -300,23 +257,8 @@ Image* img_parse_pnm(const uint8_t* bytes) {
 
 Image* img_parse_pnm_n(const uint8_t* bytes, size_t size) {
   if (bytes == nullptr) return img_fail();
-  MemInput in{bytes, size, 0};
-  PnmHeader header{};
-  if (!mem_read_header(&in, &header)) return img_fail();
-  if (header.width == 0 || header.height == 0) return img_fail();
-  if (!img_size_ok(header.width, header.height)) return img_fail();
-  // Refuse input too short for its pixels before allocating for them.
-  const size_t count = static_cast<size_t>(header.width) * static_cast<size_t>(header.height);
-  if (in.left() < mem_min_data(header.magic, count)) return img_fail();
-  Image* image = img_new(header.width, header.height);
-  if (image == nullptr) return nullptr;
-  if (header.magic >= '4') {
-    mem_read_raw(&in, header.magic, image);
-  } else if (!mem_read_plain(&in, header.magic, image)) {
-    img_destroy(&image);
-    return img_fail();
-  }
-  return image;
+  PnmSource in{nullptr, bytes, size, 0};
+  return pnm_read(&in, memory_rules);
 }
 
 int img_save_ppm(const Image* image, const char* path) {

@@ -7,10 +7,8 @@
 #include <cstring>
 
 #include "core/pixel_spans.h"
-#include "demo/demo.h"
-#include "demo/music.h"
+#include "fx/part.h"
 #include "fx/sine.h"
-#include "util/fixed.h"
 
 const PlasmaWave plasma_waves[6] = {
     {4, 1, 500}, {6, 2, 600}, {2, 3, 700},     // first terms: red, green, blue
@@ -47,7 +45,7 @@ ChannelWalk channel_walk(int32_t channel) {
 
 // The shift of the current row, then the walk moves on to the next row.
 inline int32_t next_offset(ChannelWalk& walk) {
-  const int32_t offset = asr32(sine_table[walk.a] * walk.weight_a + sine_table[walk.b] * walk.weight_b, 16);
+  const int32_t offset = (sine_table[walk.a] * walk.weight_a + sine_table[walk.b] * walk.weight_b) >> 16;
   walk.a = wrap_index(walk.a + walk.step_a, sine_table_len);
   walk.b = wrap_index(walk.b + walk.step_b, sine_table_len);
   return offset;
@@ -57,9 +55,7 @@ inline int32_t next_offset(ChannelWalk& walk) {
 // wrapped row copy with that offset puts at columns 0 .. width - 1: the
 // copy writes source column i to column (i + offset) mod width.
 inline int32_t doubled_start(int32_t offset, int32_t width) {
-  int32_t reduced = offset % width;
-  reduced += reduced < 0 ? width : 0;
-  return width - reduced;  // 1 .. width
+  return width - wrap_mod(offset, width);  // 1 .. width
 }
 
 // Every row of the frame from the three shifted gradient rows at once: the
@@ -110,7 +106,7 @@ void make_gradient(int32_t width) {
 
 // The logo's top row for this frame, then the bounce phase moves on.
 void bounce() {
-  int32_t t = asr32(bounce_floor * sine_table[wrap_index(bounce_phase, sine_table_len)], 15);
+  int32_t t = bounce_floor * sine_table[wrap_index(bounce_phase, sine_table_len)] >> 15;
   if (t > 0) t = -t;
   bounce_y = t + bounce_floor;
   bounce_phase = phase_add(bounce_phase, bounce_step);
@@ -162,8 +158,6 @@ void demo_part_plasma() {
     bounce();
     if (logotype0 != nullptr)
       img_blit_masked(logotype0, frame_image, 0, 0, 0, bounce_y, logotype0->width, logotype0->height);
-    demo_present_frame();
-    if (demo_state != 0) return;
-    music_update();
+    if (!demo_part_frame_end()) return;
   }
 }

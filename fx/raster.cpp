@@ -7,6 +7,7 @@
 #include "fx/raster.h"
 
 #include "core/pixel_spans.h"
+#include "core/wrap.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -45,20 +46,23 @@ inline uint32_t blend(uint32_t d, uint32_t colour, uint32_t b) {
   return red | green | blue;
 }
 
-// Everything a draw needs: a raster with a table and at least one entry,
-// an image with a buffer.  Reports otherwise.
-bool draw_ok(const Raster* raster, const Image* image) {
+// The painter behind raster_draw and raster_draw_blend: every row takes its
+// entry, stored or blended in with weight.  A draw needs a raster with a
+// table and at least one entry and an image with a buffer; reports
+// otherwise.
+void draw_rows(const Raster* raster, Image* image, bool blend, int32_t weight) {
   if (raster == nullptr || image == nullptr || raster->colours == nullptr || image->pixels == nullptr ||
       raster->length <= 0)
-    return raster_fail(false);
-  return true;
-}
-
-// The table position painted into row 0, in 0 .. length - 1 even for an
-// offset set from outside the module.
-int32_t first_entry(const Raster* raster) {
-  const int32_t entry = raster->offset % raster->length;
-  return entry < 0 ? entry + raster->length : entry;
+    return raster_error();
+  // Row 0's entry in 0 .. length - 1, even for an offset set from outside.
+  int32_t entry = wrap_mod(raster->offset, raster->length);
+  for (int32_t y = 0; y < image->height; ++y) {
+    if (blend)
+      raster_blend_row(image, raster->colours[entry], y, 0, image->width - 1, weight);
+    else
+      raster_fill_row(image, raster->colours[entry], y, 0, image->width - 1);
+    if (++entry == raster->length) entry = 0;
+  }
 }
 
 }  // namespace
@@ -154,23 +158,9 @@ int raster_save(const Raster* raster, const char* path) {
 
 // ---- drawing ------------------------------------------------------------
 
-void raster_draw(const Raster* raster, Image* image) {
-  if (!draw_ok(raster, image)) return;
-  int32_t entry = first_entry(raster);
-  for (int32_t y = 0; y < image->height; ++y) {
-    raster_fill_row(image, raster->colours[entry], y, 0, image->width - 1);
-    if (++entry == raster->length) entry = 0;
-  }
-}
+void raster_draw(const Raster* raster, Image* image) { draw_rows(raster, image, false, 0); }
 
-void raster_draw_blend(const Raster* raster, Image* image, int32_t weight) {
-  if (!draw_ok(raster, image)) return;
-  int32_t entry = first_entry(raster);
-  for (int32_t y = 0; y < image->height; ++y) {
-    raster_blend_row(image, raster->colours[entry], y, 0, image->width - 1, weight);
-    if (++entry == raster->length) entry = 0;
-  }
-}
+void raster_draw_blend(const Raster* raster, Image* image, int32_t weight) { draw_rows(raster, image, true, weight); }
 
 void raster_step(Raster* raster) {
   if (raster == nullptr || raster->colours == nullptr) return raster_error();

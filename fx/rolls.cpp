@@ -3,11 +3,9 @@
 // a logo in the top-left corner.
 #include "fx/rolls.h"
 
-#include "demo/demo.h"
-#include "demo/music.h"
+#include "fx/part.h"
 #include "fx/font.h"
 #include "fx/sine.h"
-#include "util/fixed.h"
 
 // Six runs of 16 entries from corner colour to corner colour:
 // red, yellow, green, cyan, blue, magenta and back to red.
@@ -61,7 +59,7 @@ constexpr int32_t strip_rows = 32;
 // Row of the strip's top edge for a strip phase.
 int32_t strip_row(int32_t phase) {
   const int32_t swing = demo_height - strip_rows;
-  return asr32(sine_table[wrap_index(phase, sine_table_len)] * swing / 2, 15) + swing / 2;
+  return (sine_table[wrap_index(phase, sine_table_len)] * swing / 2 >> 15) + swing / 2;
 }
 
 }  // namespace
@@ -101,7 +99,7 @@ void demo_raster_rolls() {
   const int32_t length = rows_raster->length;
   for (int32_t i = 0; i < bar_count; ++i) {
     const int32_t k = phase_add(bar_phase, i * bar_spacing);
-    const int32_t base = asr32(sine_table[k] * bar_amplitude, 15) + bar_centre;
+    const int32_t base = (sine_table[k] * bar_amplitude >> 15) + bar_centre;
     // Entries 1 .. n colour rows base + 1 .. base + n; a row past a short
     // raster is left out.
     for (int32_t j = entries; j >= 1; --j) {
@@ -134,9 +132,7 @@ void demo_part_rolls() {
     if (strip != nullptr) img_blit_masked(strip, frame_image, 0, 0, 0, strip_y, strip->width, strip->height);
     if (logotype1 != nullptr)
       img_blit_masked(logotype1, frame_image, 0, 0, 0, 0, logotype1->width, logotype1->height);
-    demo_present_frame();
-    if (demo_state != 0) break;
-    music_update();
+    if (!demo_part_frame_end()) break;
   }
   if (mask != nullptr) img_destroy(&mask);
 }

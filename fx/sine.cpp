@@ -115,7 +115,5 @@ int32_t wrap_range(int32_t value, int32_t lo, int32_t hi) {
   // Periodic mapping lo + ((value - lo) mod span), in 64 bits: the span of
   // a full int32 range is 2^32 and value - lo may reach +-2^32.
   const int64_t span = int64_t{hi} - lo + 1;
-  int64_t remainder = (int64_t{value} - lo) % span;
-  if (remainder < 0) remainder += span;
-  return static_cast<int32_t>(lo + remainder);
+  return static_cast<int32_t>(lo + wrap_mod(int64_t{value} - lo, span));
 }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "core/wrap.h"
+
 // Every user takes the period from here, never from a literal.
 inline constexpr int16_t sine_table_len = 1024;
 
@@ -16,16 +18,12 @@ extern const int16_t sine_table[sine_table_len];
 inline int32_t wrap_index(int32_t value, int32_t n) {
   if (value >= 0 && value < n) return value;
   if (n <= 0) return 0;  // no range to wrap into; never divide by zero
-  // For n > 0 the remainder cannot overflow, and adding n to a negative
-  // remainder (in (-n, 0)) stays inside the range.
-  const int32_t remainder = value % n;
-  return remainder < 0 ? remainder + n : remainder;
+  return wrap_mod(value, n);
 }
 // A table phase moved by step and brought back into [0, sine_table_len),
 // for any phase and step: the sum is formed in 64 bits.
 inline int32_t phase_add(int32_t phase, int32_t step) {
-  const int64_t sum = (int64_t{phase} + step) % sine_table_len;
-  return static_cast<int32_t>(sum < 0 ? sum + sine_table_len : sum);
+  return static_cast<int32_t>(wrap_mod(int64_t{phase} + step, int64_t{sine_table_len}));
 }
 // value brought into [lo, hi] for lo <= hi; values inside are unchanged and
 // values outside map periodically, lo + ((value - lo) mod (hi - lo + 1)).

@@ -1,13 +1,10 @@
 // The star field: 16.16 points flying out of the centre of a rectangle.
 //
 // Positions move by adding in unsigned arithmetic and converting back, so a
-// star far outside the int32 range wraps instead of overflowing; every pixel
-// position is taken with asr32, never by shifting a negative value.
+// star far outside the int32 range wraps instead of overflowing.
 #include "fx/stars.h"
 
 #include <cstdlib>
-
-#include "util/fixed.h"
 
 namespace {
 
@@ -17,7 +14,7 @@ inline int32_t add_wrapped(int32_t a, int32_t b) {
 }
 
 // The whole pixel of a 16.16 value, rounded toward minus infinity.
-inline int32_t pixel_of(int32_t value) { return asr32(value, 16); }
+inline int32_t pixel_of(int32_t value) { return value >> 16; }
 
 // A pixel as 16.16; pixels past +-32767 wrap (fields are far smaller).
 inline int32_t fixed_of(int32_t pixel) {
@@ -72,8 +69,8 @@ void stars_reset(StarField* field) {
 void stars_respawn(StarField* field, int32_t i) {
   if (field == nullptr || field->stars == nullptr || i < 0 || i >= field->count) return;
   Star& star = field->stars[i];
-  star.x = fixed_of(asr32(field->width, 1));
-  star.y = fixed_of(asr32(field->height, 1));
+  star.x = fixed_of(field->width >> 1);
+  star.y = fixed_of(field->height >> 1);
   // Separate statements: the order of the four rand calls is fixed.
   star.vx = random_speed();
   star.vy = random_speed();

@@ -2,8 +2,7 @@
 // frames over a field of sprite stars flying out of the centre.
 #include "fx/zoom.h"
 
-#include "demo/demo.h"
-#include "demo/music.h"
+#include "fx/part.h"
 
 StarField* zoom_field = nullptr;
 const Image* zoom_logo = nullptr;
@@ -53,8 +52,6 @@ void demo_zoom_logo() {
       const int32_t y = frame_image->height / 2 - static_cast<int32_t>(h / 2);
       img_blit_scaled(zoom_logo, static_cast<int32_t>(w), static_cast<int32_t>(h), frame_image, x, y);
     }
-    demo_present_frame();
-    if (demo_state != 0) return;  // this frame gets no music
-    music_update();
+    if (!demo_part_frame_end()) return;
   }
 }
