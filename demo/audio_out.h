@@ -20,9 +20,10 @@
 // later MikMod_RegisterAllDrivers leaves it first in the list.  Returns 0,
 // or -1 when the library would not take it.
 // It also sets PULSE_LATENCY_MSEC to 100 where the user has set neither it
-// nor PIPEWIRE_LATENCY: SDL asks the server for one chunk of 23 ms, which
-// PipeWire's PulseAudio service runs in periods of 256 samples that drop
-// out on a busy machine; 100 ms brings its periods of 1,024 samples.
+// nor PIPEWIRE_LATENCY: SDL asks the server for one chunk of 23 ms (SDL 2)
+// or two (classic SDL 1.2), which PipeWire's PulseAudio service runs in
+// periods of 256 or 512 samples that drop out on a busy machine; for 100 ms
+// it runs periods of 1,024.
 // PulseAudio (or PipeWire's service) is reached through libpulse, whether
 // from SDL 2 under sdl12-compat or from classic SDL 1.2, and libpulse takes
 // the setting for the stream SDL opens; SDL's other outputs pass it by.

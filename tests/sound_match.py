@@ -79,18 +79,17 @@ def silenced(recording, i, render, j):
 
 
 def elsewhere(recording, i, render, j):
-    """Where near the render's sample j the recording's samples from i lie
-    instead, said as a clause: a repeat (they were heard before) or a skip
-    (the render's samples between were never heard); empty when they lie
-    nowhere within a second of it."""
+    """Where else in the render the recording's samples from i lie, nearest
+    the render's sample j first, said as a clause: a repeat (they were heard
+    before) or a skip (the render's samples between were never heard);
+    empty when they are nowhere in it."""
     piece = recording[i:i + RESUME]
-    low = max(0, j - RATE)
-    window = render[low:j + RATE + len(piece)]
-    for k in sorted(np.flatnonzero(np.all(window == piece[0], axis=1)), key=lambda k: abs(low + k - j)):
-        if np.array_equal(window[k:k + len(piece)], piece):
-            shift = int(low + k - j)
-            return ("; it goes on as the render %d samples %s: %s" %
-                    (abs(shift), "before" if shift < 0 else "after", "a repeat" if shift < 0 else "a skip"))
+    for k in sorted(np.flatnonzero(np.all(render == piece[0], axis=1)), key=lambda k: abs(k - j)):
+        if np.array_equal(render[k:k + len(piece)], piece):
+            shift = int(k - j)
+            return ("; it goes on as the render %d samples (%.3f s) %s: %s" %
+                    (abs(shift), abs(shift) / RATE, "before" if shift < 0 else "after",
+                     "a repeat" if shift < 0 else "a skip"))
     return ""
 
 
