@@ -159,7 +159,9 @@ pass "PulseAudio granted the intro's stream $granted ms"
 # ---- PipeWire ---------------------------------------------------------------------
 
 start_pipewire "$out/pipewire.log"
-(cd "$work/data" && exec "$bin") >"$out/pipewire.out" 2>"$out/pipewire.err" &
+# Without the leak check, as the runs above: libpulse, which SDL never
+# closes, leaves a block behind at the exit.
+(cd "$work/data" && ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" exec "$bin") >"$out/pipewire.out" 2>"$out/pipewire.err" &
 intro_pid=$!
 intro_shown PipeWire
 wait_for 120 granted_pipewire >/dev/null || fail "PipeWire shows no stream of the intro's"
