@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/xvfb.h"
+#include "video/placement.h"
 #include "video/screen.h"
 
 namespace {
@@ -358,6 +359,41 @@ TEST(ScreenLife, SingleScreenAndItsPlaceholders) {
   ASSERT_NE(nullptr, again);
   EXPECT_EQ(1, screen_has_surface(again));
   screen_destroy(&again);
+}
+
+// ---- placement and enlargement -----------------------------------------------
+
+TEST(Placement, FitsTheLargestWholeFactorCentred) {
+  auto fit = [](int32_t aw, int32_t ah, int32_t w, int32_t h) {
+    const Placement p = placement_fit(aw, ah, w, h);
+    return std::vector<int32_t>{p.left, p.top, p.scale};
+  };
+  EXPECT_EQ((std::vector<int32_t>{448, 28, 4}), fit(1920, 1080, 256, 256));
+  EXPECT_EQ((std::vector<int32_t>{28, 448, 4}), fit(1080, 1920, 256, 256));
+  EXPECT_EQ((std::vector<int32_t>{20, 50, 3}), fit(1000, 700, 320, 200));  // the height bounds it
+  EXPECT_EQ((std::vector<int32_t>{0, 0, 1}), fit(256, 256, 256, 256));
+  EXPECT_EQ(0, fit(255, 300, 256, 256)[2]);
+  EXPECT_EQ(0, fit(300, 255, 256, 256)[2]);
+  EXPECT_EQ(0, fit(300, 300, 0, 256)[2]);
+}
+
+TEST(Placement, EnlargesEveryPixelIntoItsBlockUpToTheLastColumn) {
+  const Owned picture = pattern(5, 3, 9);  // x != y
+  for (int32_t scale : {1, 8}) {
+    for (int32_t copies : {1, scale}) {
+      const size_t pitch = 5 * static_cast<size_t>(scale) + 3;  // padded rows stay untouched
+      std::vector<uint32_t> out(pitch * 3 * static_cast<size_t>(copies), 0xDEADBEEFu);
+      placement_enlarge(out.data(), pitch, picture.pixels.data(), 5, 3, scale, copies);
+      for (size_t row = 0; row < out.size() / pitch; ++row) {
+        for (size_t x = 0; x < pitch; ++x) {
+          const size_t px = x / static_cast<size_t>(scale), py = row / static_cast<size_t>(copies);
+          const uint32_t want = px < 5 ? picture.pixels[py * 5 + px] : 0xDEADBEEFu;
+          ASSERT_EQ(want, out[row * pitch + x]) << "scale " << scale << " copies " << copies << " at " << x
+                                                << "," << row;
+        }
+      }
+    }
+  }
 }
 
 // ---- presentation under the dummy driver ------------------------------------
