@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "demo/music.h"
+#include "tests/process.h"
 #include "tools/xm_writer.h"
 
 namespace fs = std::filesystem;
@@ -71,32 +72,22 @@ fs::path fresh_dir(const std::string& name) {
 }
 
 // Runs body in a child process inside dir with standard error in
-// dir/stderr.txt; returns its exit status, -1 when it did not exit.
+// dir/stderr.txt; returns its exit status.
 template <typename Body>
-int in_child(const fs::path& dir, Body body) {
-  fflush(stdout);
-  fflush(stderr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0 || freopen("stderr.txt", "w", stderr) == nullptr) _exit(100);
+int in_dir(const fs::path& dir, Body body) {
+  return in_child([&] {
+    if (chdir(dir.c_str()) != 0 || freopen("stderr.txt", "w", stderr) == nullptr) return 100;
     setvbuf(stderr, nullptr, _IONBF, 0);
-    _exit(body());
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+    return body();
+  });
 }
 
 // Where the registered driver list puts the WAV disk writer.
 int wav_driver() {
-  const pid_t pid = fork();
-  if (pid == 0) {
+  return std::max(0, in_child([] {
     MikMod_RegisterAllDrivers();
-    _exit(MikMod_DriverFromAlias("wav"));
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return 0;
-  return WEXITSTATUS(status);
+    return MikMod_DriverFromAlias("wav");
+  }));
 }
 
 // True while this process still has a file descriptor open on name.
@@ -147,7 +138,7 @@ TEST(Music, NoAudioOutputWritesTheTwoLinesAndStaysSilent) {
   write_file(dir / music_file, make_xm(4, 8));
   // No sound server and an SDL audio output that cannot be opened: what a
   // machine without sound offers the library.
-  const int status = in_child(dir, [&] {
+  const int status = in_dir(dir, [&] {
     setenv("PULSE_SERVER", "unix:/nonexistent/vorn-pulse", 1);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", (dir / "no-such-folder" / "audio.raw").c_str(), 1);
@@ -167,7 +158,7 @@ TEST(Music, MissingModuleWritesOneLineAndTheLibraryStillShutsDown) {
   const int wav = wav_driver();
   ASSERT_GT(wav, 0);
   const fs::path dir = fresh_dir("missing-module");
-  const int status = in_child(dir, [&] {
+  const int status = in_dir(dir, [&] {
     md_device = static_cast<UWORD>(wav);
     music_start();
     check(music_module == nullptr, "no module");
@@ -191,7 +182,7 @@ TEST(Music, ModuleAtItsEndIsReloadedWithEightVoices) {
   const fs::path dir = fresh_dir("reload");
   // Ten channels, so that the voice limit of each load shows; 0.48 s long.
   write_file(dir / music_file, make_xm(10, 4));
-  const int status = in_child(dir, [&] {
+  const int status = in_dir(dir, [&] {
     md_device = static_cast<UWORD>(wav);
     music_start();
     check(music_module != nullptr, "loaded");
@@ -238,7 +229,7 @@ TEST(Music, TheIntroModuleIsServedOncePerFrame) {
   ASSERT_GT(wav, 0);
   const fs::path dir = fresh_dir("intro-module");
   fs::copy_file(fs::path(VORN_SOURCE_DIR) / "data" / music_file, dir / music_file);
-  const int status = in_child(dir, [&] {
+  const int status = in_dir(dir, [&] {
     md_device = static_cast<UWORD>(wav);
     music_start();
     check(music_module != nullptr && Player_Active(), "loaded and playing");

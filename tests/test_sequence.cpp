@@ -32,42 +32,24 @@
 namespace {
 
 // What the screen observer sees: presentations counted since the last
-// reset, the zoom logo of each, and a SPACE pressed and released at chosen
-// presentations.
-struct Watch {
-  int64_t frames = 0;
-  int64_t press_at = -1;
-  int64_t release_at = -1;
-  bool scan = false;      // look for light in every presented pixel
-  int64_t last_lit = 0;   // last presentation with a non-black pixel
-  std::vector<const Image*> logos;
-};
-
-void push_space(Uint8 type) {
-  SDL_Event event{};
-  event.type = type;
-  event.key.type = type;
-  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  event.key.keysym.sym = SDLK_SPACE;
-  EXPECT_EQ(SDL_PushEvent(&event), 0);
-}
-
-void observe(void* context, const Image* image) {
-  Watch& watch = *static_cast<Watch*>(context);
-  ++watch.frames;
-  watch.logos.push_back(zoom_logo);
-  const size_t n = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
-  for (size_t i = 0; watch.scan && i < n; ++i)
-    if (image->pixels[i] != 0) watch.last_lit = watch.frames;
-  if (watch.frames == watch.press_at) push_space(SDL_KEYDOWN);
-  if (watch.frames == watch.release_at) push_space(SDL_KEYUP);
-}
-
-Watch watch;
+// reset, the zoom logo of each, the last with a non-black pixel when asked
+// to look, and a SPACE pressed and released at chosen presentations.
+FrameWatch watch;
+std::vector<const Image*> logos;
+int64_t last_lit = 0;
 
 void start_watch(int64_t press_at = -1, int64_t release_at = -1, bool scan = false) {
-  watch = Watch{0, press_at, release_at, scan, 0, {}};
-  screen_set_observer(observe, &watch);
+  watch = FrameWatch{};
+  logos.clear();
+  last_lit = 0;
+  if (press_at >= 0) watch.press(press_at, release_at);
+  watch.each = [scan](const Image* image) {
+    logos.push_back(zoom_logo);
+    const size_t n = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
+    for (size_t i = 0; scan && i < n; ++i)
+      if (image->pixels[i] != 0) last_lit = watch.frames;
+  };
+  watch.watch();
 }
 
 // One part as the main loop runs it: the count of its presentations; a
@@ -81,7 +63,7 @@ int64_t run_part(void (*part)(), int64_t press_at = -1, int64_t release_at = -1)
 
 // Lets go of SPACE and checks that the next frame end applies no key.
 void release_space() {
-  push_space(SDL_KEYUP);
+  push_key(SDL_KEYUP);
   screen_poll_keys(key_cell);
   ASSERT_NE(key_cell, nullptr);
   EXPECT_EQ(key_cell->keys[0], 0);
@@ -188,8 +170,8 @@ TEST(Sequence, ThreePassesRunTheirBudgetsAndCarryTheMotionOn) {
     demo_shutdown();
     // The plasma's last frame fades out: no channel survives 128 steps of 2.
     EXPECT_EQ(watch.frames, 256);
-    EXPECT_GE(watch.last_lit, 1);
-    EXPECT_LE(watch.last_lit, 128);
+    EXPECT_GE(last_lit, 1);
+    EXPECT_LE(last_lit, 128);
   });
   EXPECT_EQ(status, 0) << child_codes;
 }
@@ -200,13 +182,13 @@ TEST(Sequence, WithoutKolmiraTheZoomShowsThreeLogos) {
     ASSERT_EQ(screen_has_surface(screen), 1);
     EXPECT_EQ(logo_kolmira, nullptr);
     EXPECT_EQ(run_part(demo_part_zoom), 753);
-    ASSERT_EQ(watch.logos.size(), 753u);
-    EXPECT_EQ(watch.logos[0], logo_vorn);
-    EXPECT_EQ(watch.logos[250], logo_vorn);
-    EXPECT_EQ(watch.logos[251], logo_present);
-    EXPECT_EQ(watch.logos[501], logo_present);
-    EXPECT_EQ(watch.logos[502], logo_2008);
-    EXPECT_EQ(watch.logos[752], logo_2008);
+    ASSERT_EQ(logos.size(), 753u);
+    EXPECT_EQ(logos[0], logo_vorn);
+    EXPECT_EQ(logos[250], logo_vorn);
+    EXPECT_EQ(logos[251], logo_present);
+    EXPECT_EQ(logos[501], logo_present);
+    EXPECT_EQ(logos[502], logo_2008);
+    EXPECT_EQ(logos[752], logo_2008);
     EXPECT_EQ(zoom_field, nullptr);
     demo_shutdown();
   });
@@ -225,11 +207,11 @@ TEST(Sequence, SpaceEndsEachPartAfterTheFrameThatSawIt) {
     // second zoom draws: the skip request stands, so the second, third and
     // fourth zoom still draw one frame each.
     EXPECT_EQ(run_part(demo_part_zoom, 100, 101), 103);
-    ASSERT_EQ(watch.logos.size(), 103u);
-    EXPECT_EQ(watch.logos[99], logo_vorn);
-    EXPECT_EQ(watch.logos[100], logo_present);
-    EXPECT_EQ(watch.logos[101], logo_kolmira);
-    EXPECT_EQ(watch.logos[102], logo_2008);
+    ASSERT_EQ(logos.size(), 103u);
+    EXPECT_EQ(logos[99], logo_vorn);
+    EXPECT_EQ(logos[100], logo_present);
+    EXPECT_EQ(logos[101], logo_kolmira);
+    EXPECT_EQ(logos[102], logo_2008);
     EXPECT_EQ(zoom_field, nullptr);
     EXPECT_EQ(key_cell->keys[0], 0);
     release_space();
