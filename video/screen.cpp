@@ -75,6 +75,7 @@ void show_picture(void*) {
   ScreenShowing& showing = state.showing;
   if (showing.shows++ > 0 && state.double_buffered && !screen_paint(showing.image)) return;
   screen_update(showing.x, showing.y, showing.w, showing.h);
+  if (state.display_hook.after_show != nullptr) state.display_hook.after_show();
 }
 
 double seconds_now(void*) {
@@ -158,11 +159,16 @@ void screen_set_mode(Screen* screen, int32_t width, int32_t height) {
   screen->height = height;
   state.double_buffered = (state.surface->flags & SDL_DOUBLEBUF) != 0 ? 1 : 0;
   state.blackouts = state.enlarged ? 1 + state.double_buffered : 0;  // both buffers of a double-buffered surface
-  state.pace = pacing_possible() ? pace_start() : pace_off();
+  const ScreenDisplayHook& hook = state.display_hook;
+  state.pace = pacing_possible() ? pace_start(hook.refresh_rate != nullptr ? hook.refresh_rate() : 0) : pace_off();
 }
 
 void screen_set_pacing(int on) {
   state.pacing_wanted = on != 0;
+}
+
+void screen_set_display_hook(ScreenDisplayHook hook) {
+  state.display_hook = hook;
 }
 
 void screen_set_fullscreen(int on) {

@@ -59,6 +59,7 @@ struct ScreenState {
   bool pacing_wanted = false;
   Pace pace = pace_off();
   ScreenShowing showing{};
+  ScreenDisplayHook display_hook{nullptr, nullptr};
   KeyCell* cell = nullptr;
   ScreenObserver observer = nullptr;
   void* observer_context = nullptr;
