@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "demo/mixer_driver.h"
@@ -13,7 +14,7 @@ namespace {
 
 constexpr int32_t channels = 2;
 constexpr uint32_t chunk = 1024;   // samples SDL takes at a time (23 ms)
-constexpr uint32_t margin = 4096;  // samples kept in the ring (93 ms)
+constexpr uint32_t margin = 6144;  // samples kept in the ring (139 ms)
 constexpr uint32_t sample_bytes = channels * sizeof(int16_t);  // one stereo sample
 // A power of two, so that the counters below may wrap; room for the margin
 // and more.
@@ -121,8 +122,18 @@ void ring_play_stop() {
 MDRIVER ring_driver = mixer_driver("SDL audio, fed each frame to a margin", "sdlring", ring_init, ring_exit,
                                    ring_play_start, ring_play_stop, top_up);
 
+// The sound server's share of the music's lead, where the user has set
+// no latency for it.  Windows has no such server, and no setenv.
+void ask_server_latency() {
+#ifndef _WIN32
+  if (std::getenv("PULSE_LATENCY_MSEC") == nullptr && std::getenv("PIPEWIRE_LATENCY") == nullptr)
+    setenv("PULSE_LATENCY_MSEC", "100", 0);
+#endif
+}
+
 }  // namespace
 
 int audio_out_select() {
+  ask_server_latency();
   return mixer_driver_select(&ring_driver);
 }

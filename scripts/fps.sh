@@ -6,7 +6,9 @@
 #             the intro on SDL 2's Wayland driver, with no X server to reach
 #   sound     none (no sound server); a private PulseAudio; a private
 #             PipeWire with its PulseAudio service (a Debian 13 desktop's)
-# Each run lasts SECONDS (30 by default) from the first picture, then
+# and with each sound server a second pair of runs beside two busy processes
+# (sha256sum /dev/zero, as many as a desktop's builds or browser might keep
+# busy).  Each run lasts SECONDS (30 by default) from the first picture, then
 # SIGTERM ends it as ESC would.  A library preloaded into it (bench/
 # present_log.cpp) logs when every presentation returns; over the run from
 # its second second to the signal this prints the frames a second, the
@@ -14,7 +16,9 @@
 # the median (one refresh, or the refreshes each frame stays).  With a
 # sound server the sink's monitor is recorded and judged against
 # libmikmod's render of the module (tests/sound_match.py): the seconds of
-# music equal to it sample for sample and the gaps of silence.
+# music equal to it sample for sample, the dropouts (silence in the place
+# of samples) and the gaps (silence between them), or the repeat or foreign
+# sample where the recording stops being the render.
 #
 #   bash scripts/fps.sh BUILD_DIR [SECONDS]
 set -euo pipefail
@@ -48,9 +52,26 @@ start_weston() {
   wait_for 30 test -S "$work/wayland/vorn" || fail "Weston did not start: $(tail -n 3 "$work/weston.log")"
 }
 
-# run DISPLAY SOUND: one run, its line of figures.
+# start_busy / stop_busy: two processes that keep two cores busy, and
+# their end.
+busy_pids=()
+start_busy() {
+  local n
+  for n in 1 2; do
+    sha256sum /dev/zero &
+    busy_pids+=($!)
+  done
+}
+stop_busy() {
+  kill "${busy_pids[@]}"
+  wait "${busy_pids[@]}" 2>/dev/null || true
+  busy_pids=()
+}
+
+# run DISPLAY SOUND: one run, its line of figures; named -busy beside the
+# busy processes.
 run() {
-  local name="$1-$2" log="$work/$1-$2.log"
+  local name="$1-$2${busy_pids[0]:+-busy}" log="$work/$1-$2${busy_pids[0]:+-busy}.log"
   local -a env=(VORN_PRESENT_LOG="$log" LD_PRELOAD="$preload")
   [ "$1" = xvfb ] || env=(-u DISPLAY "${env[@]}" WAYLAND_DISPLAY="$work/wayland/vorn" XDG_RUNTIME_DIR="$work/wayland")
   [ "$2" != silent ] || env+=(PULSE_SERVER=unix:/nonexistent/vorn-pulse)
@@ -90,7 +111,11 @@ start_xvfb "$work/xvfb.log" 1920x1080x24
 start_weston
 echo "fps: $seconds s a run, the launcher's window on sdl12-compat with vsync; load now $(cut -d' ' -f1-3 /proc/loadavg)"
 for display in xvfb weston; do run "$display" silent; done
-start_pulseaudio "$work/pulseaudio.log"
-for display in xvfb weston; do run "$display" pulseaudio; done
-start_pipewire "$work/pipewire.log"
-for display in xvfb weston; do run "$display" pipewire; done
+for server in pulseaudio pipewire; do
+  "start_$server" "$work/$server.log"
+  for display in xvfb weston; do run "$display" "$server"; done
+  start_busy
+  echo "fps: beside two busy processes; load now $(cut -d' ' -f1-3 /proc/loadavg)"
+  for display in xvfb weston; do run "$display" "$server"; done
+  stop_busy
+done

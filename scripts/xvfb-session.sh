@@ -52,7 +52,8 @@ start_xvfb() {
 # 44,100 Hz, 16-bit stereo, its own socket, no configuration, home or D-Bus
 # of the user's), its messages in LOG, made the sound server of everything
 # started after (PULSE_SERVER, PULSE_CLIENTCONFIG without autospawn; SDL's
-# audio left to its choice).
+# audio left to its choice).  The log names the buffer each stream was
+# granted ("Final latency").
 start_pulseaudio() {
   local pulse="$work/pulse"
   mkdir -p "$pulse/home" "$pulse/runtime" "$pulse/config"
@@ -60,7 +61,7 @@ start_pulseaudio() {
   (export HOME="$pulse/home" XDG_RUNTIME_DIR="$pulse/runtime" XDG_CONFIG_HOME="$pulse/config"
    unset DISPLAY
    exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=no \
-     --log-target=stderr -L "module-null-sink sink_name=vorn rate=44100 format=s16le channels=2" \
+     --log-target=stderr --log-level=info -L "module-null-sink sink_name=vorn rate=44100 format=s16le channels=2" \
      -L "module-native-protocol-unix socket=$pulse/socket auth-anonymous=1") 2>"$1" &
   use_sound_server "unix:$pulse/socket" "$1"
 }
@@ -82,8 +83,16 @@ start_pipewire() {
    exec setsid dbus-run-session -- bash -c 'pipewire & wireplumber & pipewire-pulse & wait') >"$1" 2>&1 &
   process_groups+=("-$!")
   use_sound_server "unix:$pw/runtime/pulse/native" "$1"
-  pactl load-module module-null-sink sink_name=vorn rate=44100 format=s16le channels=2 >/dev/null &&
-    pactl set-default-sink vorn || fail "PipeWire's PulseAudio service made no null sink: $(tail -n 3 "$1")"
+  # Asked again until the sink is there and the default: the service
+  # answers before it has connected to PipeWire, and a loaded machine has
+  # had it fail the request, or the sink appear only after its answer.
+  sink_made() {
+    pactl list short sinks 2>/dev/null | grep -q '^[0-9]*[[:space:]]vorn[[:space:]]' ||
+      { pactl load-module module-null-sink sink_name=vorn rate=44100 format=s16le channels=2 >/dev/null 2>&1; false; }
+  }
+  sink_default() { pactl set-default-sink vorn 2>/dev/null && [ "$(pactl get-default-sink)" = vorn ]; }
+  wait_for 60 sink_made && wait_for 60 sink_default ||
+    fail "PipeWire's PulseAudio service made no null sink the default: $(tail -n 3 "$1")"
 }
 
 # use_sound_server ADDRESS LOG: the server at ADDRESS, once it answers (at

@@ -11,8 +11,16 @@
 # the module's music as libmikmod's WAV writer renders it in another
 # process, sample for sample (tests/sound_match.py); and after ESC the
 # recording is silent while the program, held by gdb at the end of its
-# fade, still lives.
+# fade, still lives.  The buffer the server granted the intro's stream is
+# no small one (46 ms or more, twice the one chunk of 23 ms SDL 2 asks for),
+# nor more than 111 ms (with the intro's own 139 ms, at most a quarter of a
+# second ahead): PulseAudio's log names the latency it granted, and
+# PipeWire's PulseAudio service, in a run of its own, shows the stream's
+# buffer and a period of 1,024 samples or more (which a busy machine does
+# not drop out of, unlike the 256 of a 23 ms request).  No latency of the
+# user's is passed on to the runs.
 set -euo pipefail
+unset PULSE_LATENCY_MSEC PIPEWIRE_LATENCY
 
 render="$VORN_BINARY_DIR/tools/xmrender"
 python=/usr/bin/python3  # Debian's, with numpy
@@ -90,6 +98,27 @@ for run in runs:
 PY
 }
 
+# granted_pulseaudio: the latency in whole milliseconds that PulseAudio
+# granted the only playback stream, from its log ("sink + 2*minreq + rest").
+# (pactl shows only how full the stream's buffer is, which load moves, and
+# the sink's latency, which the recorder's lowers.)
+granted_pulseaudio() {
+  sed -n 's/.*Final latency \([0-9]*\)\.[0-9]* ms = .* + 2\*.*/\1/p' "$out/pulseaudio.log" | tail -n 1 | grep .
+}
+
+# granted_pipewire: "PERIOD TLENGTH" that PipeWire's PulseAudio service
+# granted the intro's stream, in samples.
+granted_pipewire() {
+  XDG_RUNTIME_DIR="$work/pipewire/runtime" pw-dump 2>/dev/null | "$python" -c '
+import json, sys
+for node in json.load(sys.stdin):
+    props = (node.get("info") or {}).get("props") or {}
+    if props.get("application.name") == "vorndemo" and "pulse.attr.tlength" in props:
+        period, rate = props["node.latency"].split("/")
+        print(int(period) * 44100 // int(rate), int(props["pulse.attr.tlength"]) // 4)
+' | grep .
+}
+
 # ---- the sound server and the recorder ----------------------------------------
 
 start_pulseaudio "$out/pulseaudio.log"
@@ -103,6 +132,7 @@ VORN_WATCH_AT_END="stat -c %s '$rec' >'$work/at-end'; sleep 1; stat -c %s '$rec'
 both_ran() { [ "$(presented silent)" -ge "$presents" ] && [ "$(presented sound)" -ge "$presents" ]; }
 wait_for 900 both_ran ||
   fail "$presents presentations each did not come in 15 minutes: $(presented silent) silent, $(presented sound) with sound"
+granted=$(granted_pulseaudio) || fail "PulseAudio's log names no playback stream: $(tail -n 3 "$out/pulseaudio.log")"
 finish silent 16
 finish sound 320
 kill "$recorder_pid" 2>/dev/null || true
@@ -121,5 +151,23 @@ pass "the music does not pace the frames: $sound_rate presentations a second wit
   "$(cat "$work/after")" >"$out/match.log" 2>&1 || fail "$(cat "$out/match.log")"
 sed 's/^/  /' "$out/match.log"
 pass "the recording is the module's music and falls silent before the exit"
+
+[ "$granted" -ge 46 ] && [ "$granted" -le 111 ] ||
+  fail "PulseAudio granted the intro's stream $granted ms, not 46 to 111 ms"
+pass "PulseAudio granted the intro's stream $granted ms"
+
+# ---- PipeWire ---------------------------------------------------------------------
+
+start_pipewire "$out/pipewire.log"
+(cd "$work/data" && exec "$bin") >"$out/pipewire.out" 2>"$out/pipewire.err" &
+intro_pid=$!
+intro_shown PipeWire
+wait_for 120 granted_pipewire >/dev/null || fail "PipeWire shows no stream of the intro's"
+read -r period tlength < <(granted_pipewire)
+quit_intro PipeWire
+[ "$period" -ge 1024 ] || fail "PipeWire runs the intro's stream in periods of $period samples, under 1024"
+[ "$tlength" -ge $((44100 * 46 / 1000)) ] && [ "$tlength" -le $((44100 * 111 / 1000)) ] ||
+  fail "PipeWire granted the intro's stream $tlength samples of buffer, not 46 to 111 ms"
+pass "PipeWire granted the intro's stream a period of $period samples and $tlength samples of buffer"
 
 echo "sound: every check passed"

@@ -78,6 +78,21 @@ def silenced(recording, i, render, j):
     return None
 
 
+def elsewhere(recording, i, render, j):
+    """Where else in the render the recording's samples from i lie, nearest
+    the render's sample j first, said as a clause: a repeat (they were heard
+    before) or a skip (the render's samples between were never heard);
+    empty when they are nowhere in it."""
+    piece = recording[i:i + RESUME]
+    for k in sorted(np.flatnonzero(np.all(render == piece[0], axis=1)), key=lambda k: abs(k - j)):
+        if np.array_equal(render[k:k + len(piece)], piece):
+            shift = int(k - j)
+            return ("; it goes on as the render %d samples (%.3f s) %s: %s" %
+                    (abs(shift), abs(shift) / RATE, "before" if shift < 0 else "after",
+                     "a repeat" if shift < 0 else "a skip"))
+    return ""
+
+
 def walk(recording, render):
     """The recording from its first to its last sound against the render
     from its first sound: the gaps (recording second, samples of silence,
@@ -101,8 +116,8 @@ def walk(recording, render):
             i, j, heard = i + lost, j + lost, heard + lost
             continue
         if np.any(recording[i] != 0):
-            fail("%.4f s into the recording a sample is not the render's (%s, not %s)"
-                 % (i / RATE, recording[i].tolist(), render[j].tolist()))
+            fail("%.4f s into the recording a sample is not the render's (%s, not %s)%s"
+                 % (i / RATE, recording[i].tolist(), render[j].tolist(), elsewhere(recording, i, render, j)))
         # Silence here that the render does not have: a gap.
         resume = i + sounding(recording[i:last + 1])[0]
         k = resumed(recording, resume, render, j)
@@ -114,10 +129,13 @@ def walk(recording, render):
 
 
 def describe(gaps, heard):
-    """What walk found, in a line."""
-    return ("%.2f s of the render, sample for sample, with %d gaps%s"
-            % (heard / RATE, len(gaps), "".join("; at %.2f s %d samples of silence, %d dropped" % gap
-                                                for gap in gaps[:5])))
+    """What walk found, in a line: the dropouts (silence in the place of
+    samples) and the gaps (silence between samples, some of them perhaps
+    dropped) counted apart."""
+    dropouts = sum(1 for _, silence, dropped in gaps if silence == dropped)
+    return ("%.2f s of the render, sample for sample, with %d dropouts and %d gaps%s"
+            % (heard / RATE, dropouts, len(gaps) - dropouts,
+               "".join("; at %.2f s %d samples of silence, %d dropped" % gap for gap in gaps[:5])))
 
 
 def near(recording, render):
