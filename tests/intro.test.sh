@@ -43,23 +43,12 @@ on_chosen_sdl() {
 
 # ---- helpers ------------------------------------------------------------------
 
-# A fresh copy of data/ for one run, without the files named.
-fresh_data() {
-  local dir="$work/$1"
-  shift
-  mkdir -p "$dir"
-  cp "$data"/* "$dir"/
-  for f in "$@"; do rm -f "$dir/$f"; done
-  echo "$dir"
-}
-
 # shot NAME: the whole screen as $out/NAME.ppm and .png.
 shot() {
   xwd -root -silent | xwdtopnm 2>/dev/null >"$out/$1.ppm"
   pnmtopng "$out/$1.ppm" >"$out/$1.png" 2>/dev/null
 }
 
-brightest() { pamsumm -max -brief "$out/$1.ppm"; }
 
 # press KEY LIMIT CONDITION...: holds the key for 0.3 s, as a person
 # presses it, and on until CONDITION... holds (at most LIMIT seconds), then
@@ -114,7 +103,8 @@ rolls_echo=$(((${budgets[1]} - (256 + 32) / 2) / (32 / 2) + 1))
 # ends, and notes the length of the echo when the plasma part first starts.
 shot_frame=200
 grab() { echo "shell xwd -root -silent | xwdtopnm 2>/dev/null > '$out/$1.ppm'"; }
-dir=$(fresh_data full)
+dir="$work/full"
+data_copy "$dir"
 log="$out/full.gdb.log"
 {
   echo "set pagination off"
@@ -199,7 +189,7 @@ space_in() {
   [ "$started" = "$(successor "$1")" ] || fail "SPACE held in part $1 started the parts $started, not $(successor "$1") alone"
   shot "after-space-$1"
 }
-start_shown() { shot start && [ "$(brightest start)" -gt 0 ]; }
+start_shown() { shot start && [ "$(brightest "$out/start.ppm")" -gt 0 ]; }
 
 wait_for 120 window_shown || fail "no window appeared (see $log)"
 wait_for 60 more_parts_than 0 || fail "no part started"
@@ -224,7 +214,7 @@ pass "untouched, the parts run ${budgets[*]} frames each and the sequence starts
 for p in "${parts[@]}"; do
   [ -s "$out/part-$p.ppm" ] || fail "no picture of part $p"
   pnmtopng "$out/part-$p.ppm" >"$out/part-$p.png" 2>/dev/null
-  [ "$(brightest "part-$p")" -gt 0 ] || fail "part $p shows a black picture"
+  [ "$(brightest "$out/part-$p.ppm")" -gt 0 ] || fail "part $p shows a black picture"
 done
 for ((i = 0; i < ${#parts[@]}; i++)); do
   for ((j = i + 1; j < ${#parts[@]}; j++)); do
@@ -267,14 +257,13 @@ space_in "${parts[2]}"
 pass "SPACE held 0.3 s in each part lands on the next part"
 
 press Escape 300 intro_gone || fail "ESC did not end the run"
-wait "$intro_pid" || true
-intro_pid=""
+end_intro "the run under gdb"
 grep -q '^exit status 1$' "$log" || fail "the run did not exit with status 1 ($(grep '^exit status' "$log" || echo none))"
 grep -q '^fade$' "$log" || fail "no fade-out"
 pnmtopng "$out/fade-start.ppm" >"$out/fade-start.png" 2>/dev/null
 pnmtopng "$out/fade-end.ppm" >"$out/fade-end.png" 2>/dev/null
-[ "$(brightest fade-start)" -gt 0 ] || fail "the fade started from a black picture"
-[ "$(brightest fade-end)" -eq 0 ] || fail "the picture did not fade to black"
+[ "$(brightest "$out/fade-start.ppm")" -gt 0 ] || fail "the fade started from a black picture"
+[ "$(brightest "$out/fade-end.ppm")" -eq 0 ] || fail "the picture did not fade to black"
 [ ! -s "$out/full.err" ] || fail "unexpected lines on standard error: $(head -c 400 "$out/full.err")"
 [ "$(img_errors "$out/full.out")" -eq 0 ] || fail "IMG error with every file present"
 # Everything on standard output, later visits of the rolls part included,
@@ -286,16 +275,13 @@ pass "ESC fades the picture to black and exits with status 1, silently on standa
 
 # ---- run 2: no audio output ---------------------------------------------------
 
-dir=$(fresh_data nosound)
-(cd "$dir" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/no-such-folder/audio.raw" \
-  exec "$bin" >"$out/nosound.out" 2>"$out/nosound.err") &
-intro_pid=$!
+data_copy "$work/nosound"
+start_intro "$out/nosound" "$work/nosound" \
+  env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/no-such-folder/audio.raw" "$bin"
 wait_for 120 window_shown || fail "no window without sound"
 on_chosen_sdl "$intro_pid" || fail "the run does not have the SDL 1.2 of $sdl mapped"
 press Escape 300 intro_gone || fail "ESC did not end the silent run"
-status=0
-wait "$intro_pid" || status=$?
-intro_pid=""
+end_intro "the silent run"
 [ "$status" -eq 1 ] || fail "the silent run exited with $status"
 printf 'Could not initialize sound\nReason: Could not open sound device\n' >"$work/nosound.expected"
 diff "$work/nosound.expected" "$out/nosound.err" >/dev/null ||
@@ -304,19 +290,16 @@ pass "without audio output: the two lines on standard error, pictures as usual, 
 
 # ---- run 3: "VORN.ppm" missing ------------------------------------------------
 
-dir=$(fresh_data novorn VORN.ppm)
+data_copy "$work/novorn" VORN.ppm
 # Line-buffered, so that what was printed before ESC is in the file by then.
-(cd "$dir" && exec stdbuf -oL "$bin" >"$out/novorn.out" 2>"$out/novorn.err") &
-intro_pid=$!
+start_intro "$out/novorn" "$work/novorn" stdbuf -oL "$bin"
 wait_for 120 window_shown || fail "no window without VORN.ppm"
 # Start-up has loaded every file once the first picture shows.
 wait_for 120 picture_shown || fail "no picture without VORN.ppm"
 shot novorn
 before=$(img_errors "$out/novorn.out")
 press Escape 300 intro_gone || fail "ESC did not end the run without VORN.ppm"
-status=0
-wait "$intro_pid" || status=$?
-intro_pid=""
+end_intro "the run without VORN.ppm"
 [ "$status" -eq 1 ] || fail "the run without VORN.ppm exited with $status"
 after=$(img_errors "$out/novorn.out")
 [ $((after - before)) -eq 1 ] || fail "$((after - before)) IMG error lines at exit without VORN.ppm, not 1"
@@ -325,7 +308,8 @@ pass "without VORN.ppm the run goes on and its exit prints one IMG error"
 
 # ---- run 4: no display ----------------------------------------------------------
 
-dir=$(fresh_data novideo)
+dir="$work/novideo"
+data_copy "$dir"
 status=0
 (cd "$dir" && SDL_VIDEODRIVER=x11 DISPLAY=:nonexistent timeout 20 "$bin" >"$out/novideo.out" 2>"$out/novideo.err") ||
   status=$?

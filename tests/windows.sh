@@ -91,7 +91,7 @@ rm -rf "$WINEPREFIX"
 "$wine" wineboot -i >"$out/wineboot.log" 2>&1 || fail "wineboot: $(tail -n 3 "$out/wineboot.log")"
 pass "a fresh Wine prefix ($("$wine" --version)) in $((SECONDS - started)) s"
 
-cp -r "$source_dir/data" "$work/data"
+data_copy "$work/data"
 (cd "$work/data" && "$build/capture/vorndump" ../linux.dump >"$out/linux.echo") || fail "the Linux vorndump failed"
 (cd "$work/data" && "$wine" "$winbuild/build/vorndump.exe" ../windows.dump >"$out/windows.echo" 2>"$out/vorndump.err") ||
   fail "vorndump.exe failed: $(head -c 300 "$out/vorndump.err")"
@@ -110,8 +110,7 @@ record_sink "$rec" 300
 
 mkdir "$work/Vorn Demo"
 cp -r "$winbuild/$name" "$work/Vorn Demo/"
-(cd "$work" && exec "$wine" "$work/Vorn Demo/$name/vorndemo.exe" >"$out/intro.out" 2>"$out/intro.err") &
-intro_pid=$!
+start_intro "$out/intro" "$work" "$wine" "$work/Vorn Demo/$name/vorndemo.exe"
 intro_shown "vorndemo.exe"
 size=$(window_size)
 [ "$size" = 512x512 ] || fail "the window is $size, not 512x512"
