@@ -1,5 +1,6 @@
 // Helpers shared by the unit tests: owning handles for the records the
-// modules hand out, standard output captured around a call, filled images,
+// modules hand out, a scratch folder, a file's text, standard output
+// captured around a call, filled images,
 // shared settings put back at the end of a scope, keys pushed into SDL's
 // queue, the driver's screen under the dummy video driver, a watcher of the
 // frames presented, and a child process running in a copy of the data
@@ -45,6 +46,27 @@ using OwnedImage = std::unique_ptr<Image, ImageFree>;
 using OwnedRaster = std::unique_ptr<Raster, RasterFree>;
 using OwnedField = std::unique_ptr<StarField, FieldFree>;
 using Px = std::vector<uint32_t>;
+
+// A fresh folder under /tmp, removed with everything in it when the
+// object goes; dir is empty when none could be made.
+struct Scratch {
+  std::filesystem::path dir;
+  Scratch() {
+    char pattern[] = "/tmp/vorn-test-XXXXXX";
+    if (mkdtemp(pattern) != nullptr) dir = pattern;
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  ~Scratch() {
+    if (!dir.empty()) std::filesystem::remove_all(dir);
+  }
+};
+
+// The whole file, byte for byte; empty when it cannot be read.
+inline std::string text_of(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // What f writes to standard output.
 inline std::string output_of(const std::function<void()>& f) {

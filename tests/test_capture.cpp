@@ -13,9 +13,6 @@
 #include <mikmod.h>
 
 #include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,7 +26,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "demo/demo.h"
@@ -51,25 +47,6 @@ constexpr size_t frame_bytes = size_t{side} * side * 3;  // rgb24
 constexpr int32_t fps = 60;                            // vorncapture's default
 constexpr int32_t frame_samples = 44100 / fps;          // stereo samples per frame
 constexpr size_t sound_bytes_per_frame = frame_samples * 2 * 2;
-
-// A scratch folder, removed at the end.
-struct Scratch {
-  fs::path dir;
-  Scratch() {
-    char pattern[] = "/tmp/vorn-capture-XXXXXX";
-    if (mkdtemp(pattern) != nullptr) dir = pattern;
-  }
-  ~Scratch() {
-    if (!dir.empty()) fs::remove_all(dir);
-  }
-};
-
-std::string text_of(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;

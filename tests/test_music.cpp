@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "demo/music.h"
-#include "tests/process.h"
+#include "tests/support.h"
 #include "tools/xm_writer.h"
 
 namespace fs = std::filesystem;
@@ -57,11 +57,6 @@ void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
   ASSERT_FALSE(bytes.empty());
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 fs::path fresh_dir(const std::string& name) {
@@ -109,7 +104,7 @@ struct WavSizes {
 };
 
 WavSizes wav_sizes(const fs::path& path) {
-  const std::string bytes = read_text(path);
+  const std::string bytes = text_of(path);
   auto le32 = [&](size_t at) {
     uint32_t v = 0;
     for (size_t i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
@@ -151,7 +146,7 @@ TEST(Music, NoAudioOutputWritesTheTwoLinesAndStaysSilent) {
   });
   EXPECT_EQ(0, status);
   EXPECT_EQ(std::string("Could not initialize sound\nReason: ") + MikMod_strerror(MMERR_OPENING_AUDIO) + "\n",
-            read_text(dir / "stderr.txt"));
+            text_of(dir / "stderr.txt"));
 }
 
 TEST(Music, MissingModuleWritesOneLineAndTheLibraryStillShutsDown) {
@@ -170,7 +165,7 @@ TEST(Music, MissingModuleWritesOneLineAndTheLibraryStillShutsDown) {
   });
   EXPECT_EQ(0, status);
   EXPECT_EQ(std::string("Could not load module, reason: ") + MikMod_strerror(MMERR_OPENING_FILE) + "\n",
-            read_text(dir / "stderr.txt"));
+            text_of(dir / "stderr.txt"));
   const WavSizes sizes = wav_sizes(dir / "music.wav");
   EXPECT_EQ(44u, sizes.file);
   EXPECT_EQ(0u, sizes.data);
@@ -217,7 +212,7 @@ TEST(Music, ModuleAtItsEndIsReloadedWithEightVoices) {
     return failures;
   });
   EXPECT_EQ(0, status);
-  EXPECT_EQ("", read_text(dir / "stderr.txt"));
+  EXPECT_EQ("", text_of(dir / "stderr.txt"));
   const WavSizes sizes = wav_sizes(dir / "music.wav");
   EXPECT_GT(sizes.data, 0u);
   EXPECT_EQ(sizes.file - 8, sizes.riff) << "header finished by MikMod_Exit";
@@ -239,7 +234,7 @@ TEST(Music, TheIntroModuleIsServedOncePerFrame) {
     return failures;
   });
   EXPECT_EQ(0, status);
-  EXPECT_EQ("", read_text(dir / "stderr.txt"));
+  EXPECT_EQ("", text_of(dir / "stderr.txt"));
   const WavSizes sizes = wav_sizes(dir / "music.wav");
   EXPECT_EQ(20u * 32768u, sizes.data) << "one 32 KiB block for each served frame";
   EXPECT_EQ(sizes.file - 44, sizes.data);

@@ -1,7 +1,7 @@
-// The screen: singletons, validity, and the picture that reaches the
-// window, read back from a real Xvfb server (xwd, netpbm) at 24 and 16 bits
-// and from the dummy driver's surface (8-bit on classic SDL, 32-bit on
-// sdl12-compat).
+// The screen: singletons, validity, the placement and enlargement of a
+// picture, and the picture that reaches the window, read back from a real
+// Xvfb server (xwd, netpbm) at 24 and 16 bits and from the dummy driver's
+// surface (8-bit on classic SDL, 32-bit on sdl12-compat).
 #include <SDL.h>
 #include <gtest/gtest.h>
 
