@@ -151,6 +151,7 @@ class RollsPart : public ::testing::Test {
   std::string run(int32_t frames) {
     FrameCount counter{0, frames};
     key_cell->keys[0] = 0;
+    demo_present_frame();  // the driver sees the key up: the next SPACE acts again
     demo_state = 0;
     screen_set_observer(count_frame, &counter);
     const std::string out = output_of(demo_part_rolls);
