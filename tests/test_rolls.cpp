@@ -142,7 +142,7 @@ class RollsPart : public ::testing::Test {
     FrameWatch watch;
     if (frames > 0) watch.press(frames);
     key_cell->keys[0] = 0;
-    demo_present_frame();  // the driver sees no key down, so the next press acts
+    demo_present_frame();  // the driver sees the key up: the next SPACE acts again
     demo_state = 0;
     watch.watch();
     const std::string out = output_of(demo_part_rolls);
