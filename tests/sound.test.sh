@@ -157,7 +157,9 @@ pass "PulseAudio granted the intro's stream $granted ms"
 # ---- PipeWire ---------------------------------------------------------------------
 
 start_pipewire "$out/pipewire.log"
-start_intro "$out/pipewire" "$work/data" "$bin"
+# Without the leak check, as the runs above: libpulse, which SDL never
+# closes, leaves a block behind at the exit.
+start_intro "$out/pipewire" "$work/data" env ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" "$bin"
 intro_shown PipeWire
 wait_for 120 granted_pipewire >/dev/null || fail "PipeWire shows no stream of the intro's"
 read -r period tlength < <(granted_pipewire)
