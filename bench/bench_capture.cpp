@@ -25,6 +25,7 @@
 #include "capture/encoder.h"
 #include "demo/demo.h"
 #include "demo/frame_audio.h"
+#include "tests/process.h"
 
 namespace fs = std::filesystem;
 
@@ -62,41 +63,33 @@ bool quiet_in_data() {
 // Runs body (returning its Cost) in a child process in data/, with standard
 // output and error dropped; its result, or failed.
 template <typename Body>
-Cost in_child(Body body) {
+Cost cost_in_child(Body body) {
   int result_pipe[2];
   if (pipe(result_pipe) != 0) return failed;
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
+  const int code = in_child([&] {
     close(result_pipe[0]);
-    if (!quiet_in_data()) _exit(1);
+    if (!quiet_in_data()) return 1;
     const Cost cost = body();
-    const ssize_t written = write(result_pipe[1], &cost, sizeof cost);
-    _exit(written == sizeof cost ? 0 : 1);
-  }
+    return write(result_pipe[1], &cost, sizeof cost) == sizeof cost ? 0 : 1;
+  });
   close(result_pipe[1]);
   Cost cost = failed;
-  if (pid < 0 || read(result_pipe[0], &cost, sizeof cost) != sizeof cost) cost = failed;
+  if (code != 0 || read(result_pipe[0], &cost, sizeof cost) != sizeof cost) cost = failed;
   close(result_pipe[0]);
-  if (pid > 0) waitpid(pid, nullptr, 0);
   return cost;
 }
 
 // The vorncapture program making `output` with its defaults; its processor
 // time includes ffmpeg's, which it waits for.
 Cost capture_cost(const fs::path& output) {
+  Command capture{{capture_program, output.string()}};
+  capture.cwd = data_dir;
+  capture.file_limit = RLIM_INFINITY;
   const Clock::time_point start = Clock::now();
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (!quiet_in_data()) _exit(126);
-    execl(capture_program.c_str(), "vorncapture", output.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
+  Started started;
+  command_start(capture, &started);
   rusage usage{};
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    return failed;
+  if (command_finish(&started, 3600, &usage) != 0) return failed;
   return {seconds_since(start), cpu_seconds(usage)};
 }
 
@@ -204,7 +197,7 @@ void BM_CaptureVsFfmpegAlone(benchmark::State& state) {
   Cost capture_total{0, 0}, ffmpeg_total{0, 0};
   bool same = true;
   for (auto _ : state) {
-    const Cost ffmpeg = in_child([&] { return ffmpeg_alone_cost(dir / "ffmpeg.mp4"); });
+    const Cost ffmpeg = cost_in_child([&] { return ffmpeg_alone_cost(dir / "ffmpeg.mp4"); });
     const Cost capture = capture_cost(dir / "capture.mp4");
     if (ffmpeg.wall < 0 || capture.wall < 0) {
       state.SkipWithError(ffmpeg.wall < 0 ? "ffmpeg alone failed" : "vorncapture failed");
@@ -227,7 +220,7 @@ BENCHMARK(BM_CaptureVsFfmpegAlone)->UseManualTime()->Iterations(1)->Unit(benchma
 void BM_CaptureUnencoded(benchmark::State& state) {
   Cost total{0, 0};
   for (auto _ : state) {
-    const Cost cost = in_child(unencoded_cost);
+    const Cost cost = cost_in_child(unencoded_cost);
     if (cost.wall < 0) {
       state.SkipWithError("the capture failed");
       break;

@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "core/pixel_spans.h"
 #include "demo/frame_audio.h"
+#include "video/placement.h"
 
 namespace {
 
@@ -113,8 +113,8 @@ void begin_frame(Encoder* encoder) {
   const size_t line = static_cast<size_t>(pictures.width) * static_cast<size_t>(pictures.scale);
   const size_t rows = static_cast<size_t>(pictures.height);
   encoder->lines.resize(line * rows);
-  span_widen(encoder->lines.data(), encoder->queue.front().data(), static_cast<size_t>(pictures.width) * rows,
-             pictures.scale);
+  placement_enlarge(encoder->lines.data(), line, encoder->queue.front().data(), pictures.width, pictures.height,
+                    pictures.scale, 1);
   encoder->parts.clear();
   for (size_t row = 0; row < rows; ++row)
     for (int32_t copy = 0; copy < pictures.scale; ++copy)

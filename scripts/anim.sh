@@ -9,15 +9,8 @@
 #   bash scripts/anim.sh BUILD OUTPUT.webp
 set -euo pipefail
 
-build=${1:?usage: anim.sh BUILD OUTPUT.webp}
-output=${2:?usage: anim.sh BUILD OUTPUT.webp}
-capture="$(cd "$build" && pwd)/capture/vorncapture"
-[ -x "$capture" ] || { echo "anim.sh: $capture was not built" >&2; exit 1; }
-output_dir=$(cd "$(dirname "$output")" && pwd)
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=capture-script.sh
+source "$(dirname "$0")/capture-script.sh" anim.sh OUTPUT.webp "$@"
 
 # Frames are counted from 0.  The zoom part is frames 0-1003 (four logos of
 # 251), the raster rolls 1004-2503, the plasma 2504-3253; each cut is 240

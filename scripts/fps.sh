@@ -83,9 +83,7 @@ run() {
   local shown
   shown=$(wc -l <"$log")
   kill -TERM "$intro_pid"
-  wait_for 60 intro_gone || fail "$name: the intro did not end after SIGTERM"
-  wait "$intro_pid" || true
-  intro_pid=""
+  end_intro "$name (after SIGTERM)" 60
   local sound="no sound server"
   if [ "$2" != silent ]; then
     kill "$recorder_pid" 2>/dev/null || true

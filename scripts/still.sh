@@ -7,16 +7,9 @@
 #   bash scripts/still.sh BUILD OUTPUT.png
 set -euo pipefail
 
-build=${1:?usage: still.sh BUILD OUTPUT.png}
-output=${2:?usage: still.sh BUILD OUTPUT.png}
-capture="$(cd "$build" && pwd)/capture/vorncapture"
-[ -x "$capture" ] || { echo "still.sh: $capture was not built" >&2; exit 1; }
-output_dir=$(cd "$(dirname "$output")" && pwd)
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=capture-script.sh
+source "$(dirname "$0")/capture-script.sh" still.sh OUTPUT.png "$@"
 frame=35
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 (cd "$source_dir/data" && "$capture" --scale 1 --frames $((frame + 1)) "$work/intro.mkv" >/dev/null)
 ffmpeg -hide_banner -nostdin -loglevel error -i "$work/intro.mkv" -an -vf "select=eq(n\\,$frame)" \
   -frames:v 1 -pix_fmt rgb24 -fflags +bitexact -y "$work/still.png"

@@ -2,13 +2,14 @@
 # a scratch folder $work, every process the script started in the
 # background (the intro, the X server, a window manager, a sound server...)
 # stopped and the folder removed at exit, wait_for, start_xvfb,
-# use_sdl12_compat, start_pulseaudio and start_pipewire, the checks of the
-# intro's window, picture and process, and quit_intro.  The caller defines
-# fail MESSAGE.
+# use_sdl12_compat, start_pulseaudio and start_pipewire, data_copy, the
+# intro's start and end, the checks of its window, picture and process,
+# quit_intro and brightest.  The caller defines fail MESSAGE.
 
 # shellcheck source=sdl12-compat.sh
 source "$(dirname "${BASH_SOURCE[0]}")/sdl12-compat.sh"
 
+session_source=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 work=$(mktemp -d)
 intro_pid=""
 process_groups=()  # of background jobs made session leaders, whose children go with them
@@ -144,6 +145,44 @@ maps_sdl12_compat() {
   [ -n "$lib" ] && sdl12_is_compat "$lib"
 }
 
+# data_copy DIR [FILE...]: a fresh copy of the intro's data/ in DIR, without
+# the files named.
+data_copy() {
+  local dir=$1 f
+  shift
+  mkdir -p "$dir"
+  cp "$session_source/data"/* "$dir"/
+  for f in "$@"; do rm -f "$dir/$f"; done
+}
+
+# start_intro LOG DIR COMMAND...: COMMAND (the intro, or what starts it) in
+# the background in DIR, its standard output in LOG.out and its errors in
+# LOG.err; its process id in intro_pid.
+start_intro() {
+  local log=$1 dir=$2
+  shift 2
+  (cd "$dir" && exec "$@" >"$log.out" 2>"$log.err") &
+  intro_pid=$!
+}
+
+# end_intro LABEL [SECONDS]: waits (at most SECONDS, 300 by default: the
+# fade's 256 frames go at the display's pace, slower on a loaded machine)
+# for the intro to end; its exit status in status.
+end_intro() {
+  wait_for "${2:-300}" intro_gone || fail "$1: the intro still runs after ${2:-300} s"
+  status=0
+  wait "$intro_pid" || status=$?
+  intro_pid=""
+}
+
+# brightest PICTURE [PAMCUT-ARGS...]: the brightest channel of a PNM
+# picture, or of the part of it that pamcut cuts out.
+brightest() {
+  local picture=$1
+  shift
+  if [ $# -gt 0 ]; then pamcut "$@" "$picture" | pamsumm -max -brief; else pamsumm -max -brief "$picture"; fi
+}
+
 window_shown() { xdotool search --onlyvisible --class vorndemo >/dev/null 2>&1; }
 
 # picture_shown: something on the screen is not black; the intro draws
@@ -179,8 +218,6 @@ quit_intro() {
   wait_for 300 intro_gone || ended=1
   xdotool keyup Escape
   [ "$ended" -eq 0 ] || fail "$1: ESC did not end the run"
-  status=0
-  wait "$intro_pid" || status=$?
-  intro_pid=""
+  end_intro "$1"
   [ "$status" -eq 1 ] || fail "$1: the run ended with status $status, not 1"
 }

@@ -25,8 +25,7 @@ export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
 start() {
   local name=$1
   shift
-  bash "$play" "$@" "$bin" >"$out/$name.out" 2>"$out/$name.err" &
-  intro_pid=$!
+  start_intro "$out/$name" . bash "$play" "$@" "$bin"
   intro_shown "$name ($(head -c 300 "$out/$name.err"))"
 }
 
@@ -115,14 +114,12 @@ full() { [ "$(window_size)" = 1920x1080 ]; }
 wait_for 60 full || fail "with --fullscreen the window is $(window_size), not 1920x1080"
 sleep 1
 xwd -root -silent | xwdtopnm 2>/dev/null >"$out/fullscreen.ppm"
-# brightest CUT...: the brightest channel of that part of the screenshot.
-brightest() { pamcut "$@" "$out/fullscreen.ppm" | pamsumm -max -brief; }
 picture=(-left 448 -top 28 -width 1024 -height 1024)
 for border in "-right 447" "-left 1472" "-left 448 -right 1471 -bottom 27" "-left 448 -right 1471 -top 1052"; do
   # shellcheck disable=SC2086
-  [ "$(brightest $border)" -eq 0 ] || fail "with --fullscreen the screen is not black at $border"
+  [ "$(brightest "$out/fullscreen.ppm" $border)" -eq 0 ] || fail "with --fullscreen the screen is not black at $border"
 done
-[ "$(brightest "${picture[@]}")" -gt 0 ] || fail "with --fullscreen the middle of the screen is black"
+[ "$(brightest "$out/fullscreen.ppm" "${picture[@]}")" -gt 0 ] || fail "with --fullscreen the middle of the screen is black"
 pamcut "${picture[@]}" "$out/fullscreen.ppm" >"$work/picture.ppm"
 pamscale -reduce 4 "$work/picture.ppm" 2>/dev/null | pamenlarge 4 | cmp -s - "$work/picture.ppm" ||
   fail "with --fullscreen the picture is not made of 4 x 4 blocks from (448, 28)"

@@ -37,8 +37,7 @@ run_intro() {
   local label=$1
   shift
   start_xvfb "$work/xvfb.log" 1920x1080x24
-  "$@" >"$work/intro.out" 2>"$work/intro.err" &
-  intro_pid=$!
+  start_intro "$work/intro" . "$@"
   wait_for 30 window_shown || fail "$label: no window appeared ($(head -c 300 "$work/intro.err"))"
   sleep 2
   local size

@@ -14,7 +14,7 @@ set -euo pipefail
 # shellcheck source=script_test.sh
 source "$VORN_SOURCE_DIR/tests/script_test.sh" signals
 start_xvfb "$out/xvfb.log"
-cp -r "$VORN_SOURCE_DIR/data" "$work/data"
+data_copy "$work/data"
 
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
@@ -22,19 +22,14 @@ elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 # start NAME: the intro in the data copy, its output in $out/NAME.*, once
 # its first picture shows.
 start() {
-  (cd "$work/data" && exec "$bin" >"$out/$1.out" 2>"$out/$1.err") &
-  intro_pid=$!
+  start_intro "$out/$1" "$work/data" "$bin"
   intro_shown "$1"
 }
 
-# finish NAME: waits (at most 300 s: the fade's 256 frames go at the
-# display's pace, slower on a loaded machine) for the intro to end; sets
-# status and the seconds since $sent.
+# finish NAME: waits for the intro to end; sets status and the seconds
+# since $sent.
 finish() {
-  wait_for 300 intro_gone || fail "$1: the intro still runs 300 s after the signal"
-  status=0
-  wait "$intro_pid" || status=$?
-  intro_pid=""
+  end_intro "$1"
   took=$(elapsed "$sent" "$(now)")
 }
 

@@ -32,7 +32,7 @@ source "$VORN_SOURCE_DIR/tests/script_test.sh" sound
 "$python" -c 'import numpy' 2>/dev/null || fail "$python has no numpy (bash scripts/setup.sh installs python3-numpy)"
 start_xvfb "$out/xvfb.log" 608x288x24
 use_sdl12_compat 1
-cp -r "$VORN_SOURCE_DIR/data" "$work/data"
+data_copy "$work/data"
 "$render" "$work/data/duSkal-20080501.xm" "$work/render.wav" 4 >"$out/xmrender.log" 2>&1 ||
   fail "xmrender: $(cat "$out/xmrender.log")"
 
@@ -73,9 +73,7 @@ finish() {
   wait_for 300 ended || fail "$name: the run did not reach the end of its fade (see $out/$name.gdb.log)"
   xdotool keyup Escape
   intro_pid=${!pid}
-  wait_for 60 intro_gone || fail "$name: the intro did not exit"
-  wait "$intro_pid" || true
-  intro_pid=""
+  end_intro "$name" 60
   grep -q '^exit status 1$' "$out/$name.gdb.log" ||
     fail "$name: the run did not exit with status 1 ($(grep '^exit status' "$out/$name.gdb.log" || echo none))"
 }
@@ -161,8 +159,7 @@ pass "PulseAudio granted the intro's stream $granted ms"
 start_pipewire "$out/pipewire.log"
 # Without the leak check, as the runs above: libpulse, which SDL never
 # closes, leaves a block behind at the exit.
-(cd "$work/data" && ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" exec "$bin") >"$out/pipewire.out" 2>"$out/pipewire.err" &
-intro_pid=$!
+start_intro "$out/pipewire" "$work/data" env ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" "$bin"
 intro_shown PipeWire
 wait_for 120 granted_pipewire >/dev/null || fail "PipeWire shows no stream of the intro's"
 read -r period tlength < <(granted_pipewire)

@@ -1,8 +1,10 @@
 // Helpers shared by the unit tests: owning handles for the records the
-// modules hand out, standard output captured around a call, filled images,
+// modules hand out, a scratch folder, a file's text, standard output
+// captured around a call, filled images,
 // shared settings put back at the end of a scope, keys pushed into SDL's
-// queue, the driver's screen under the dummy video driver, and a child
-// process running in a copy of the data folder.
+// queue, the driver's screen under the dummy video driver, a watcher of the
+// frames presented, and a child process running in a copy of the data
+// folder.
 #pragma once
 
 #include <SDL.h>
@@ -19,6 +21,7 @@
 #include <functional>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +30,7 @@
 #include "demo/demo.h"
 #include "fx/raster.h"
 #include "fx/stars.h"
+#include "tests/process.h"
 #include "video/screen.h"
 
 struct ImageFree {
@@ -42,6 +46,27 @@ using OwnedImage = std::unique_ptr<Image, ImageFree>;
 using OwnedRaster = std::unique_ptr<Raster, RasterFree>;
 using OwnedField = std::unique_ptr<StarField, FieldFree>;
 using Px = std::vector<uint32_t>;
+
+// A fresh folder under /tmp, removed with everything in it when the
+// object goes; dir is empty when none could be made.
+struct Scratch {
+  std::filesystem::path dir;
+  Scratch() {
+    char pattern[] = "/tmp/vorn-test-XXXXXX";
+    if (mkdtemp(pattern) != nullptr) dir = pattern;
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  ~Scratch() {
+    if (!dir.empty()) std::filesystem::remove_all(dir);
+  }
+};
+
+// The whole file, byte for byte; empty when it cannot be read.
+inline std::string text_of(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // What f writes to standard output.
 inline std::string output_of(const std::function<void()>& f) {
@@ -72,12 +97,12 @@ struct Keep {
 };
 
 // A key event (SDL_KEYDOWN or SDL_KEYUP) for sym pushed into SDL's queue.
-inline void push_key(Uint8 type, SDLKey sym = SDLK_SPACE) {
+inline void push_key(Uint8 type, int sym = SDLK_SPACE) {
   SDL_Event event{};
   event.type = type;
   event.key.type = type;
   event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  event.key.keysym.sym = sym;
+  event.key.keysym.sym = static_cast<SDLKey>(sym);
   ASSERT_EQ(0, SDL_PushEvent(&event));
 }
 
@@ -99,6 +124,61 @@ inline void close_dummy_screen() {
   screen_destroy(&screen);
 }
 
+// A test that presents to the dummy screen; the key cell starts empty.
+class DummyScreenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(open_dummy_screen());
+    screen_poll_keys(key_cell);
+    key_cell->keys[0] = 0;
+  }
+  void TearDown() override { close_dummy_screen(); }
+};
+
+// Watches the presentations: counts them (frame 1 is the first), keeps
+// copies of the frames chosen, calls `each` on every frame and pushes the
+// key events planned for it.  Install it with watch().
+struct FrameWatch {
+  struct Key {
+    int64_t frame;
+    Uint8 type;
+    int sym;
+  };
+  int64_t frames = 0;
+  const Image* last = nullptr;  // the image last presented
+  std::map<int64_t, Px> kept;  // by frame number; only the numbers chosen
+  std::vector<Key> keys;
+  std::function<void(const Image*)> each;
+
+  // Keeps copies of these frames (and no others) from now on.
+  FrameWatch& keep(std::initializer_list<int64_t> numbers) {
+    kept.clear();
+    for (int64_t n : numbers) kept[n];
+    return *this;
+  }
+  // Plans sym down in frame `down` and, unless -1, up in frame `up`,
+  // instead of what was planned before.
+  FrameWatch& press(int64_t down, int64_t up = -1, int sym = SDLK_SPACE) {
+    keys = {Key{down, SDL_KEYDOWN, sym}};
+    if (up >= 0) keys.push_back(Key{up, SDL_KEYUP, sym});
+    return *this;
+  }
+  void watch() {
+    screen_set_observer(
+        [](void* context, const Image* image) {
+          FrameWatch& self = *static_cast<FrameWatch*>(context);
+          ++self.frames;
+          self.last = image;
+          auto copy = self.kept.find(self.frames);
+          if (copy != self.kept.end()) copy->second = pixels_of(image);
+          if (self.each) self.each(image);
+          for (const Key& k : self.keys)
+            if (k.frame == self.frames) push_key(k.type, k.sym);
+        },
+        this);
+  }
+};
+
 // Runs body in a child process inside a copy of the data folder without
 // the files in `left_out`.  libmikmod builds its driver and loader lists
 // once per process (a second demo_init hangs in the registration), so
@@ -119,21 +199,15 @@ int in_data_copy(const std::vector<std::string>& left_out, Body body) {
     for (const std::string& out : left_out) skip = skip || name == out;
     if (!skip) fs::copy_file(entry.path(), dir / name);
   }
-  fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
+  const int result = in_child([&] {
     alarm(1800);  // a hung part ends the child instead of the whole run
     // The scroll text's echo and the child's own failure messages go to a
     // file, shown only when the child fails.
-    if (chdir(dir.c_str()) != 0 || freopen("stdout.txt", "w", stdout) == nullptr) _exit(100);
+    if (chdir(dir.c_str()) != 0 || freopen("stdout.txt", "w", stdout) == nullptr) return 100;
     body();
     fflush(nullptr);
     exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  int result = -1;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid)
-    result = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+  });
   if (result != 0) {
     std::ifstream out(dir / "stdout.txt");
     std::cout << "---- the child's standard output:\n" << std::string(std::istreambuf_iterator<char>(out), {})

@@ -13,11 +13,9 @@
 #include <mikmod.h>
 
 #include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -28,11 +26,11 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "demo/demo.h"
 #include "demo/frame_audio.h"
+#include "tests/process.h"
 #include "tests/support.h"
 #include "video/screen.h"
 
@@ -44,104 +42,17 @@ const std::string capture_program = VORN_BINARY_DIR "/capture/vorncapture";
 const std::string render_program = VORN_BINARY_DIR "/tools/xmrender";
 const fs::path data_dir = fs::path(VORN_SOURCE_DIR) / "data";
 
-constexpr rlim_t file_limit = 256u << 20;  // bytes any file written here may reach
 constexpr int32_t side = 256;
 constexpr size_t frame_bytes = size_t{side} * side * 3;  // rgb24
 constexpr int32_t fps = 60;                            // vorncapture's default
 constexpr int32_t frame_samples = 44100 / fps;          // stereo samples per frame
 constexpr size_t sound_bytes_per_frame = frame_samples * 2 * 2;
 
-// A scratch folder, removed at the end.
-struct Scratch {
-  fs::path dir;
-  Scratch() {
-    char pattern[] = "/tmp/vorn-capture-XXXXXX";
-    if (mkdtemp(pattern) != nullptr) dir = pattern;
-  }
-  ~Scratch() {
-    if (!dir.empty()) fs::remove_all(dir);
-  }
-};
-
-std::string text_of(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-// A program started by a test; stopped by its process id (SIGKILL) when
-// the object goes, also after a failed check.
-struct Started {
-  pid_t pid = -1;
-  Started() = default;
-  Started(const Started&) = delete;
-  Started& operator=(const Started&) = delete;
-  ~Started() {
-    if (pid > 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-};
-
-struct Command {
-  explicit Command(std::vector<std::string> words) : argv(std::move(words)) {}
-  std::vector<std::string> argv;
-  fs::path cwd = ".";
-  fs::path out = "/dev/null";
-  fs::path err = "/dev/null";
-  std::string path_variable;  // PATH for the program when not empty
-  bool own_group = false;     // a process group of its own, as a terminal gives a job
-};
-
-void start(const Command& command, Started* started) {
-  std::vector<char*> argv;
-  for (const std::string& word : command.argv) argv.push_back(const_cast<char*>(word.c_str()));
-  argv.push_back(nullptr);
-  fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (command.own_group) setpgid(0, 0);
-    const rlimit limit{file_limit, file_limit};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const int in = open("/dev/null", O_RDONLY);
-    const int out = open(command.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(command.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
-        chdir(command.cwd.c_str()) != 0)
-      _exit(126);
-    if (!command.path_variable.empty()) setenv("PATH", command.path_variable.c_str(), 1);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  started->pid = pid;
-}
-
-// Waits at most `seconds` for the program: its exit code, 128 + n after
-// signal n, or -1 when it had to be stopped.
-int finish(Started* started, double seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  int status = 0;
-  while (waitpid(started->pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) return -1;  // the destructor kills it
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  started->pid = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-}
-
-int run(const Command& command, double seconds) {
-  Started started;
-  start(command, &started);
-  return finish(&started, seconds);
 }
 
 // The program found on the test's PATH, or "" (the way a shell finds it).
@@ -163,7 +74,7 @@ std::vector<std::map<std::string, std::string>> probe_streams(const fs::path& fi
   probe.out = dir / "probe.txt";
   probe.err = dir / "probe.err";
   std::vector<std::map<std::string, std::string>> streams;
-  if (run(probe, 120) != 0) {
+  if (command_run(probe, 120) != 0) {
     ADD_FAILURE() << "ffprobe failed: " << text_of(probe.err);
     return streams;
   }
@@ -201,43 +112,30 @@ std::string rgb_of(const Image* image) {
 
 constexpr int32_t quit_frame = 300;  // the second logo's zoom, frame 49
 
-struct Watch {
-  int64_t frames = 0;
-  std::FILE* hashes = nullptr;
-  fs::path dir;
-  std::vector<int64_t> keep;  // frames written whole as ref-N.rgb
-  std::vector<int16_t> sound = std::vector<int16_t>(frame_samples * 2);
-};
-Watch watch;
-
-void watch_frame(void*, const Image* image) {
-  ++watch.frames;
-  if (watch.frames == quit_frame) push_key(SDL_KEYDOWN, SDLK_ESCAPE);
-  frame_audio_mix(watch.sound.data(), frame_samples);
-  ASSERT_EQ(image->width, side);
-  ASSERT_EQ(image->height, side);
-  const std::string rgb = rgb_of(image);
-  std::fprintf(watch.hashes, "%016llx\n", static_cast<unsigned long long>(rgb_hash(rgb)));
-  for (int64_t kept : watch.keep) {
-    if (kept != watch.frames) continue;
-    std::ofstream((watch.dir / ("ref-" + std::to_string(kept) + ".rgb")).string(), std::ios::binary)
-        .write(rgb.data(), static_cast<std::streamsize>(rgb.size()));
-  }
-}
-
 // The hash of every frame the program presents when ESC is pressed in
-// quit_frame, and the frames in keep whole; from a child process.
+// quit_frame, and the frames in keep whole as dir/ref-N.rgb; from a child
+// process, which mixes each frame's sound as the capture does.
 std::vector<std::string> reference_run(const fs::path& dir, const std::vector<int64_t>& keep) {
   const int status = in_data_copy({}, [&] {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     ASSERT_EQ(frame_audio_select(), 0);
-    watch.hashes = std::fopen((dir / "reference.txt").c_str(), "w");
-    ASSERT_NE(watch.hashes, nullptr);
-    watch.dir = dir;
-    watch.keep = keep;
-    screen_set_observer(watch_frame, nullptr);
+    std::FILE* hashes = std::fopen((dir / "reference.txt").c_str(), "w");
+    ASSERT_NE(hashes, nullptr);
+    FrameWatch watch;
+    std::vector<int16_t> sound(frame_samples * 2);
+    watch.press(quit_frame, -1, SDLK_ESCAPE).each = [&](const Image* image) {
+      frame_audio_mix(sound.data(), frame_samples);
+      ASSERT_EQ(image->width, side);
+      ASSERT_EQ(image->height, side);
+      const std::string rgb = rgb_of(image);
+      std::fprintf(hashes, "%016llx\n", static_cast<unsigned long long>(rgb_hash(rgb)));
+      if (std::find(keep.begin(), keep.end(), watch.frames) != keep.end())
+        std::ofstream((dir / ("ref-" + std::to_string(watch.frames) + ".rgb")).string(), std::ios::binary)
+            .write(rgb.data(), static_cast<std::streamsize>(rgb.size()));
+    };
+    watch.watch();
     EXPECT_EQ(demo_run(), 1);
-    std::fclose(watch.hashes);
+    std::fclose(hashes);
   });
   EXPECT_EQ(status, 0) << child_codes;
   return lines_of(text_of(dir / "reference.txt"));
@@ -275,7 +173,7 @@ TEST(CaptureFile, LosslessRunHoldsEveryPresentedFrameAndTheMusicInStep) {
   capture.cwd = data_dir;
   capture.out = dir / "capture.out";
   capture.err = dir / "capture.err";
-  ASSERT_EQ(run(capture, 600), 0) << text_of(capture.err);
+  ASSERT_EQ(command_run(capture, 600), 0) << text_of(capture.err);
   const std::vector<std::string> said = lines_of(text_of(capture.err));
   ASSERT_FALSE(said.empty());
   EXPECT_EQ(said.back().rfind("vorncapture: wrote ", 0), 0u) << said.back();
@@ -306,7 +204,7 @@ TEST(CaptureFile, LosslessRunHoldsEveryPresentedFrameAndTheMusicInStep) {
                   "rawvideo", "-pix_fmt", "rgb24", (dir / "frames.rgb").string(), "-map", "0:a", "-f", "s16le",
                   (dir / "sound.raw").string()}};
   decode.err = dir / "decode.err";
-  ASSERT_EQ(run(decode, 300), 0) << text_of(decode.err);
+  ASSERT_EQ(command_run(decode, 300), 0) << text_of(decode.err);
   const std::string frames = text_of(dir / "frames.rgb");
   ASSERT_EQ(frames.size(), static_cast<size_t>(expected) * frame_bytes);
   int64_t differing = 0, first_differing = 0;
@@ -333,7 +231,7 @@ TEST(CaptureFile, LosslessRunHoldsEveryPresentedFrameAndTheMusicInStep) {
   // silence through the fade; 735 samples for every frame.
   Command render{{render_program, (data_dir / "duSkal-20080501.xm").string(), (dir / "module.wav").string(), "4"}};
   render.err = dir / "render.err";
-  ASSERT_EQ(run(render, 300), 0) << text_of(render.err);
+  ASSERT_EQ(command_run(render, 300), 0) << text_of(render.err);
   const std::string music = wav_data(text_of(dir / "module.wav"));
   const std::string sound = text_of(dir / "sound.raw");
   ASSERT_EQ(sound.size(), static_cast<size_t>(expected) * sound_bytes_per_frame);
@@ -391,7 +289,7 @@ TEST(CaptureFile, BadInputsGiveOneLineAndLeaveNoFile) {
     capture.out = scratch.dir / "said.out";
     capture.err = scratch.dir / "said.err";
     capture.path_variable = c.path_variable;
-    const int status = run(capture, 60);
+    const int status = command_run(capture, 60);
     EXPECT_EQ(status, c.status);  // its own refusal, not a crash or a signal
     const std::vector<std::string> lines = lines_of(text_of(capture.err));
     ASSERT_EQ(lines.size(), 1u) << text_of(capture.err);
@@ -430,7 +328,7 @@ TEST(CaptureFile, CtrlCEndsTheCaptureAndLeavesNoFile) {
   capture.err = scratch.dir / "capture.err";
   capture.own_group = true;
   Started started;
-  start(capture, &started);
+  command_start(capture, &started);
   // Plain progress lines, the first after a tenth of the pass.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
   while (text_of(capture.err).find("frames (") == std::string::npos) {
@@ -439,7 +337,7 @@ TEST(CaptureFile, CtrlCEndsTheCaptureAndLeavesNoFile) {
   }
   ASSERT_FALSE(entries(out).empty()) << "the capture writes nothing while it runs";
   ASSERT_EQ(kill(-started.pid, SIGINT), 0);
-  const int status = finish(&started, 60);
+  const int status = command_finish(&started, 60);
   EXPECT_EQ(status, 128 + SIGINT) << text_of(capture.err);
   const std::vector<std::string> lines = lines_of(text_of(capture.err));
   ASSERT_FALSE(lines.empty());

@@ -21,47 +21,35 @@
 
 #include <unistd.h>
 
+#include "tests/support.h"
+
 namespace {
 
-struct ImageFree {
-  void operator()(Image* image) const { img_destroy(&image); }
-};
-using Owned = std::unique_ptr<Image, ImageFree>;
-using Px = std::vector<uint32_t>;
 constexpr uint32_t white = 0x00FFFFFF;
 
 // Runs f and returns how many "IMG error\n" lines it printed; any other
 // output fails the test.
 int errors_of(const std::function<void()>& f) {
-  testing::internal::CaptureStdout();
-  f();
-  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string out = output_of(f);
   int count = 0;
   for (size_t at = 0; at < out.size(); at += 10, ++count)
     if (out.compare(at, 10, "IMG error\n") != 0) { ADD_FAILURE() << "unexpected output: " << out; break; }
   return count;
 }
 
-Owned from_pixels(int32_t w, int32_t h, const Px& pixels) {
+OwnedImage from_pixels(int32_t w, int32_t h, const Px& pixels) {
   const ImageView view{w, h, pixels.data()};
-  return Owned(img_from_view(&view));
+  return OwnedImage(img_from_view(&view));
 }
 
 // Every pixel non-zero and telling its position: 0x0Y000X, counted from 1.
-Owned numbered(int32_t w, int32_t h) {
+OwnedImage numbered(int32_t w, int32_t h) {
   Px pixels;
   for (uint32_t i = 0; i < static_cast<uint32_t>(w * h); ++i) pixels.push_back((i / w + 1) << 16 | (i % w + 1));
   return from_pixels(w, h, pixels);
 }
 
-Px pixels_of(const Image* image) { return {image->pixels, image->pixels + image->width * image->height}; }
-
 std::string temp_path(const char* name) { return "/tmp/vorn-test-image-" + std::to_string(getpid()) + name; }
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A plain P3 pixmap with maximum 255 as netpbm and ImageMagick write it:
 // width, height, then the pixels as 0xRRGGBB.
@@ -79,16 +67,16 @@ Px read_plain(const std::string& text) {
 
 // The bounded parser over an exact-size heap copy, so that ASan sees any
 // read at or past the end.
-Owned parse(const std::string& bytes) {
+OwnedImage parse(const std::string& bytes) {
   std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + 1]);
   std::memcpy(copy.get(), bytes.data(), bytes.size());
-  return Owned(img_parse_pnm_n(copy.get(), bytes.size()));
+  return OwnedImage(img_parse_pnm_n(copy.get(), bytes.size()));
 }
 
-Owned load(const std::string& bytes) {
+OwnedImage load(const std::string& bytes) {
   const std::string path = temp_path(".pnm");
   std::ofstream(path, std::ios::binary) << bytes;
-  Owned image(img_load_pnm(path.c_str()));
+  OwnedImage image(img_load_pnm(path.c_str()));
   std::remove(path.c_str());
   return image;
 }
@@ -123,7 +111,7 @@ TEST(ImageBuffer, LifeCycleSizesViewsAndPixelAccess) {
   EXPECT_EQ(img_equals_view(image, &view), 0);
   view_pixels[14] = 0xFF000001u;
   EXPECT_EQ(img_equals_view(image, &view), 1);
-  Owned copy(img_from_view(&view));
+  OwnedImage copy(img_from_view(&view));
   view_pixels[0] = 1;  // the copy is its own
   EXPECT_EQ(pixels_of(copy.get()), pixels_of(image));
 
@@ -139,7 +127,7 @@ TEST(ImageBuffer, LifeCycleSizesViewsAndPixelAccess) {
 
 TEST(ImageBuffer, MissingPixelBufferIsReportedByEveryOperation) {
   Image bare{4, 3, nullptr};
-  Owned good = numbered(4, 3);
+  OwnedImage good = numbered(4, 3);
   const ImageView view{4, 3, good->pixels};
   const std::string path = temp_path("-bare.ppm");
   for (const auto& call : std::vector<std::function<void()>>{
@@ -164,13 +152,13 @@ TEST(ImagePnm, FixturesMatchTheToolsAndEveryTruncationIsHandled) {
   for (const char* name : {"p1.pbm", "p2.pgm", "p3.ppm", "p4.pbm", "p5.pgm", "p6.ppm"}) {
     SCOPED_TRACE(name);
     const std::string path = VORN_SOURCE_DIR "/tests/fixtures/pnm/" + std::string(name);
-    const Px want = read_plain(read_file(path + ".plain"));
-    const std::string bytes = read_file(path);
+    const Px want = read_plain(text_of(path + ".plain"));
+    const std::string bytes = text_of(path);
     const char magic = bytes[1];
     const bool bitmap = magic == '1' || magic == '4';
     const size_t w = want[0], n = w * want[1], row_bytes = (w + 7) / 8;
-    Owned loaded(img_load_pnm(path.c_str())), parsed = parse(bytes);
-    Owned unbounded(img_parse_pnm(reinterpret_cast<const uint8_t*>(bytes.c_str())));
+    OwnedImage loaded(img_load_pnm(path.c_str())), parsed = parse(bytes);
+    OwnedImage unbounded(img_parse_pnm(reinterpret_cast<const uint8_t*>(bytes.c_str())));
     ASSERT_TRUE(loaded && parsed && unbounded);
     ASSERT_EQ(loaded->width, static_cast<int32_t>(w));
     ASSERT_EQ(parsed->width, static_cast<int32_t>(bitmap ? row_bytes * 8 : w));  // the parser rounds up
@@ -193,7 +181,7 @@ TEST(ImagePnm, FixturesMatchTheToolsAndEveryTruncationIsHandled) {
         EXPECT_EQ(errors_of([&] { EXPECT_FALSE(load(bytes.substr(0, len))); }), 1) << len;
       }
       if (len < head) continue;
-      Owned cut = load(bytes.substr(0, len));
+      OwnedImage cut = load(bytes.substr(0, len));
       ASSERT_TRUE(cut);
       for (size_t i = 0; i < n; ++i) {
         const size_t last = head + (magic == '4' ? i / w * row_bytes + i % w / 8 : magic == '5' ? i : 3 * i + 2);
@@ -208,20 +196,20 @@ TEST(ImagePnm, LoaderAndParserDifferences) {
   // Raw bitmap 10 x 2: the file takes two bytes per row; memory rounds the
   // width to 16 and shows the padding bits.
   const std::string raw = std::string("P4\n10 2\n") + "\x80\x7F\x01\x40";
-  Owned file = load(raw), memory = parse(raw);
+  OwnedImage file = load(raw), memory = parse(raw);
   ASSERT_TRUE(file && memory && memory->width == 16);
   EXPECT_EQ(pixels_of(file.get()), (Px{white, 0, 0, 0, 0, 0, 0, 0, 0, white, 0, 0, 0, 0, 0, 0, 0, white, 0, white}));
   EXPECT_EQ(Px(memory->pixels + 8, memory->pixels + 26),
             (Px{0, white, white, white, white, white, white, white, 0, 0, 0, 0, 0, 0, 0, white, 0, white}));
   // Plain digits without separators: one digit each in memory, one number
   // in a file (whose other pixels then come from what follows).
-  Owned digits = parse("P1 8 1\n01100000"), run = load("P1 8 1\n01100000 0 0 0 0 0 0 0\n");
+  OwnedImage digits = parse("P1 8 1\n01100000"), run = load("P1 8 1\n01100000 0 0 0 0 0 0 0\n");
   ASSERT_TRUE(digits && run);
   EXPECT_EQ(pixels_of(digits.get()), (Px{0, white, white, 0, 0, 0, 0, 0}));
   EXPECT_EQ(pixels_of(run.get()), (Px{white, 0, 0, 0, 0, 0, 0, 0}));
   // "#" right after a digit: a comment in memory; in a file it ends the
   // number and "c" becomes a height of 0.
-  Owned commented = parse("P2\n2#c\n1 255\n7 9\n");
+  OwnedImage commented = parse("P2\n2#c\n1 255\n7 9\n");
   ASSERT_TRUE(commented);
   EXPECT_EQ(pixels_of(commented.get()), (Px{0x070707, 0x090909}));
   EXPECT_EQ(errors_of([&] { EXPECT_FALSE(load("P2\n2#c\n1 255\n7 9\n")); }), 1);
@@ -229,10 +217,10 @@ TEST(ImagePnm, LoaderAndParserDifferences) {
 
 TEST(ImagePnm, SamplesAsTheyStandAndBadHeaders) {
   for (auto reader : {load, parse}) {
-    Owned rgb = reader(std::string("P6 2 1 255\n") + std::string("\xFF\0\0\0\xFF\0", 6));
-    Owned grey = reader("P5 1 1 65535\n\x80");  // still one byte per sample
-    Owned plain = reader("P1\n# c\n3 1\n1 0 1 0 0 0 0 0\n");
-    Owned spill = reader("P3 2 1 255\n256 0 0 99999999999 0 0\n");
+    OwnedImage rgb = reader(std::string("P6 2 1 255\n") + std::string("\xFF\0\0\0\xFF\0", 6));
+    OwnedImage grey = reader("P5 1 1 65535\n\x80");  // still one byte per sample
+    OwnedImage plain = reader("P1\n# c\n3 1\n1 0 1 0 0 0 0 0\n");
+    OwnedImage spill = reader("P3 2 1 255\n256 0 0 99999999999 0 0\n");
     ASSERT_TRUE(rgb && grey && plain && spill);
     EXPECT_EQ(pixels_of(rgb.get()), (Px{0xFF0000, 0x00FF00}));
     EXPECT_EQ(pixels_of(grey.get()), Px{0x808080});
@@ -250,12 +238,12 @@ TEST(ImagePnm, SamplesAsTheyStandAndBadHeaders) {
 
 TEST(ImagePnm, SavedFilesReadBackThroughNetpbm) {
   const std::string path = temp_path("-saved.ppm");
-  Owned one = from_pixels(1, 1, {0xFF123456});
+  OwnedImage one = from_pixels(1, 1, {0xFF123456});
   ASSERT_EQ(img_save_ppm(one.get(), path.c_str()), 1);
-  EXPECT_EQ(read_file(path), std::string("P6\n1 1\n255\n\x12\x34\x56"));
+  EXPECT_EQ(text_of(path), std::string("P6\n1 1\n255\n\x12\x34\x56"));
   Px pixels{37, 29};
   for (uint32_t i = 0; i < 37 * 29; ++i) pixels.push_back((i * 2654435761u) & 0xFFFFFF);
-  Owned image = from_pixels(37, 29, Px(pixels.begin() + 2, pixels.end()));
+  OwnedImage image = from_pixels(37, 29, Px(pixels.begin() + 2, pixels.end()));
   ASSERT_EQ(img_save_ppm(image.get(), path.c_str()), 1);
   FILE* pipe = popen(("pnmtoplainpnm " + path).c_str(), "r");
   ASSERT_NE(pipe, nullptr);
@@ -264,7 +252,7 @@ TEST(ImagePnm, SavedFilesReadBackThroughNetpbm) {
   EXPECT_EQ(pclose(pipe), 0);
   EXPECT_EQ(read_plain(text), pixels);
   std::remove(path.c_str());
-  Owned empty = from_pixels(0, 5, {0});
+  OwnedImage empty = from_pixels(0, 5, {0});
   // A failed write (a full device) is no success either.
   for (const char* bad : {"/dev/full", "/nonexistent/x.ppm"})
     EXPECT_EQ(errors_of([&] { EXPECT_EQ(img_save_ppm(image.get(), bad), 0); }), 1);
@@ -339,8 +327,8 @@ TEST(ImageScale, EveryPathTakesItsSourceUnits) {
   for (auto [w, W] : {std::pair{37, 53}, {37, 37}, {20, 100}, {53, 37}, {16, 31}})
     for (auto [h, H] : {std::pair{3, 4}, {4, 3}}) cases.push_back({w, h, W, H});
   for (const auto& [w, h, W, H] : cases) {
-    Owned src = numbered(w, h);
-    Owned out(img_scale(src.get(), W, H));
+    OwnedImage src = numbered(w, h);
+    OwnedImage out(img_scale(src.get(), W, H));
     ASSERT_TRUE(out && out->width == W && out->height == H);
     for (int32_t y = 0; y < H; ++y)
       for (int32_t x = 0; x < W; ++x) {
@@ -349,10 +337,10 @@ TEST(ImageScale, EveryPathTakesItsSourceUnits) {
         ASSERT_EQ(out->pixels[y * W + x], src->pixels[sy * w + sx]) << w << "x" << h << " to " << W << "x" << H;
       }
   }
-  Owned empty = from_pixels(0, 3, {0});
+  OwnedImage empty = from_pixels(0, 3, {0});
   EXPECT_EQ(errors_of([&] {
               for (auto [from, w, h] : {std::tuple{empty.get(), 4, 2}, {empty.get(), 0, 2}, {empty.get(), 3, 0}}) {
-                Owned out(img_scale(from, w, h));  // to or from no pixels
+                OwnedImage out(img_scale(from, w, h));  // to or from no pixels
                 EXPECT_TRUE(out && out->width == w && out->height == h && pixels_of(out.get()) == Px(w * h, 0));
               }
             }), 0);
@@ -364,21 +352,21 @@ TEST(ImageScale, ScaledBlitEqualsScaleThenMaskedBlit) {
   // Sources with holes (0) so the mask matters; sizes that enlarge, keep
   // and shrink each axis; positions inside, across every edge and outside.
   for (auto [w, h] : {std::pair{5, 3}, {3, 7}, {1, 1}}) {
-    Owned src = numbered(w, h);
+    OwnedImage src = numbered(w, h);
     for (int32_t i = 0; i < w * h; i += 3) src->pixels[i] = 0;
     for (int32_t W : {1, 3, 5, 12})
       for (int32_t H : {1, 4, 7, 11})
         for (int32_t dx : {-13, -4, 0, 2, 7, 9})
           for (int32_t dy : {-12, -3, 0, 5, 8}) {
-            Owned want = from_pixels(9, 8, Px(72, 0xABCDEF)), got = from_pixels(9, 8, Px(72, 0xABCDEF));
-            Owned scaled(img_scale(src.get(), W, H));
+            OwnedImage want = from_pixels(9, 8, Px(72, 0xABCDEF)), got = from_pixels(9, 8, Px(72, 0xABCDEF));
+            OwnedImage scaled(img_scale(src.get(), W, H));
             img_blit_masked(scaled.get(), want.get(), 0, 0, dx, dy, W, H);
             EXPECT_EQ(errors_of([&] { img_blit_scaled(src.get(), W, H, got.get(), dx, dy); }), 0);
             ASSERT_EQ(pixels_of(got.get()), pixels_of(want.get()))
                 << w << "x" << h << " to " << W << "x" << H << " at " << dx << "," << dy;
           }
   }
-  Owned src = numbered(2, 2), dst = from_pixels(2, 2, Px(4, 7)), empty = from_pixels(0, 3, {0});
+  OwnedImage src = numbered(2, 2), dst = from_pixels(2, 2, Px(4, 7)), empty = from_pixels(0, 3, {0});
   EXPECT_EQ(errors_of([&] {
               img_blit_scaled(src.get(), 0, 5, dst.get(), 0, 0);    // nothing scaled
               img_blit_scaled(empty.get(), 4, 4, dst.get(), 0, 0);  // nothing to scale from
@@ -394,24 +382,24 @@ TEST(ImageScale, ScaledBlitEqualsScaleThenMaskedBlit) {
 }
 
 TEST(ImageRotate, QuarterTurnAndOutsideReads) {
-  Owned src = numbered(4, 2), same, turned;
+  OwnedImage src = numbered(4, 2), same, turned;
   EXPECT_EQ(errors_of([&] { same.reset(img_rotate(src.get(), 0.0)); }), 0);
   EXPECT_EQ(pixels_of(same.get()), pixels_of(src.get()));
   const int printed = errors_of([&] { turned.reset(img_rotate(src.get(), M_PI / 2)); });
   ASSERT_TRUE(turned);
   const Px out = pixels_of(turned.get());  // the source has no 0, so a 0 is a read from outside
   EXPECT_TRUE(printed > 0 && printed == std::count(out.begin(), out.end(), 0u));
-  Owned odd = numbered(7, 5);
-  Owned quarter(img_rotate(odd.get(), M_PI / 2));
+  OwnedImage odd = numbered(7, 5);
+  OwnedImage quarter(img_rotate(odd.get(), M_PI / 2));
   EXPECT_EQ(img_get_pixel(quarter.get(), 4, 2), img_get_pixel(odd.get(), 3, 1));  // above centre to its right
   EXPECT_EQ(errors_of([&] { EXPECT_FALSE(img_rotate(src.get(), NAN)); }), 1);
 }
 
 TEST(ImageDarken, ChannelsStopAtZeroOnTheirOwn) {
-  Owned image = from_pixels(4, 1, {0x00FF0180, 0xFF000000, 0x00102030, 0xFF102030});
+  OwnedImage image = from_pixels(4, 1, {0x00FF0180, 0xFF000000, 0x00102030, 0xFF102030});
   img_darken(image.get(), 0x80);
   EXPECT_EQ(pixels_of(image.get()), (Px{0x007F0000, 0, 0, 0}));
-  Owned keep = from_pixels(2, 1, {0xFF102030, 0x00FFFFFF});
+  OwnedImage keep = from_pixels(2, 1, {0xFF102030, 0x00FFFFFF});
   img_darken(keep.get(), 0);
   EXPECT_EQ(pixels_of(keep.get()), (Px{0x00102030, 0x00FFFFFF}));
   img_darken(keep.get(), 255);
@@ -419,7 +407,7 @@ TEST(ImageDarken, ChannelsStopAtZeroOnTheirOwn) {
 }
 
 TEST(ImageRows, WrappedCopyOrAndMask) {
-  Owned src = numbered(4, 2), dst = from_pixels(10, 3, Px(30, 0x100000));
+  OwnedImage src = numbered(4, 2), dst = from_pixels(10, 3, Px(30, 0x100000));
   // Which source column (1 to 4, 0 for none) each column of destination
   // row 2 holds after copying source row 1 at the offset.
   auto written = [&](int32_t offset) {
@@ -434,7 +422,7 @@ TEST(ImageRows, WrappedCopyOrAndMask) {
   EXPECT_EQ(written(10), (Px{1, 2, 3, 4, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(written(23), (Px{0, 0, 0, 1, 2, 3, 4, 0, 0, 0}));
   EXPECT_EQ(written(INT32_MIN), (Px{0, 0, 1, 2, 3, 4, 0, 0, 0, 0}));  // INT32_MIN mod 10 is 2
-  Owned wide = numbered(12, 1);
+  OwnedImage wide = numbered(12, 1);
   img_copy_row_wrapped(wide.get(), dst.get(), 0, 0, 3);
   for (int32_t x = 0; x < 10; ++x) EXPECT_EQ(dst->pixels[x], wide->pixels[(x + 7) % 10]) << x;
   img_or_row_wrapped(src.get(), dst.get(), 0, 1, 9);
@@ -442,7 +430,7 @@ TEST(ImageRows, WrappedCopyOrAndMask) {
             (Px{0x110002, 0x110003, 0x110004, 0x100000, 0x100000, 0x100000, 0x100000, 0x100000, 0x100000, 0x110001}));
 
   const Px before = pixels_of(dst.get());
-  Owned thin = from_pixels(0, 2, {0});
+  OwnedImage thin = from_pixels(0, 2, {0});
   for (const auto& rows : {std::pair{2, 0}, {0, 3}, {-1, 0}, {0, -1}})  // height, or negative
     EXPECT_EQ(errors_of([&] {
                 img_copy_row_wrapped(src.get(), dst.get(), rows.first, rows.second, 0);
@@ -451,10 +439,10 @@ TEST(ImageRows, WrappedCopyOrAndMask) {
   EXPECT_EQ(errors_of([&] { img_copy_row_wrapped(src.get(), thin.get(), 0, 1, 5); }), 0);  // width 0
   EXPECT_EQ(pixels_of(dst.get()), before);
 
-  Owned mask = from_pixels(3, 1, {0xFF00FF, 0x0000FF, 0}), target = from_pixels(2, 2, Px(4, 0x123456));
+  OwnedImage mask = from_pixels(3, 1, {0xFF00FF, 0x0000FF, 0}), target = from_pixels(2, 2, Px(4, 0x123456));
   img_and_mask(mask.get(), target.get());
   EXPECT_EQ(pixels_of(target.get()), (Px{0x120056, 0x56, 0, 0x123456}));
-  Owned big = numbered(3, 2);
+  OwnedImage big = numbered(3, 2);
   EXPECT_EQ(errors_of([&] { img_and_mask(big.get(), target.get()); }), 1);
   EXPECT_EQ(pixels_of(target.get()), (Px{0x120056, 0x56, 0, 0x123456}));
 }
@@ -463,7 +451,7 @@ TEST(ImageRows, WrappedCopyOrAndMask) {
 
 TEST(ImageText, ExactBytesLineBreaksAndSearch) {
   auto text_of = [](int32_t w, int32_t h, const Px& pixels) {
-    Owned image = from_pixels(w, h, pixels);
+    OwnedImage image = from_pixels(w, h, pixels);
     std::unique_ptr<char, decltype(&std::free)> text(img_to_text(image.get()), &std::free);
     return std::string(text ? text.get() : "(null)");
   };
@@ -483,18 +471,18 @@ TEST(ImageText, ExactBytesLineBreaksAndSearch) {
 TEST(ImageText, ReadingAndRoundTrip) {
   Px pixels;
   for (uint32_t i = 0; i < 13 * 7; ++i) pixels.push_back(i * 0x9E3779B9u);
-  Owned image = from_pixels(13, 7, pixels);
+  OwnedImage image = from_pixels(13, 7, pixels);
   char* text = img_to_text(image.get());
-  Owned back(img_from_text(text));
+  OwnedImage back(img_from_text(text));
   std::free(text);
   ASSERT_TRUE(back && back->width == 13);
   for (uint32_t& p : pixels) p &= 0xFFFFFF;
   EXPECT_EQ(pixels_of(back.get()), pixels);
 
-  Owned odd(img_from_text("xx IMG zz { yy P3\n2 1\n7\n1\t2,3}} 256 0 99999999999 tail"));
+  OwnedImage odd(img_from_text("xx IMG zz { yy P3\n2 1\n7\n1\t2,3}} 256 0 99999999999 tail"));
   ASSERT_TRUE(odd);
   EXPECT_EQ(pixels_of(odd.get()), (Px{0x010203, 0x7FFFFFFF}));  // spilled 256, saturated blue
-  Owned empty(img_from_text("IMG{\nP3\n 3 2\n255\n"));         // a leading space: width 0
+  OwnedImage empty(img_from_text("IMG{\nP3\n 3 2\n255\n"));         // a leading space: width 0
   EXPECT_TRUE(empty && empty->width == 0);
   EXPECT_EQ(errors_of([] {
               for (const char* bad : {"IMG{}", "IMG P3\n1 1 255 0 0 0", "{IMG P3\n1 1\n255\n1 2 3",

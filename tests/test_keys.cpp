@@ -6,6 +6,7 @@
 
 #include "demo/demo.h"
 #include "demo/keys.h"
+#include "tests/support.h"
 #include "video/screen.h"
 
 namespace {
@@ -43,34 +44,9 @@ Controls expected_for(int code) {
   return c;
 }
 
-void push_key(Uint8 type, int sym) {
-  SDL_Event event{};
-  event.type = type;
-  event.key.type = type;
-  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  event.key.keysym.sym = static_cast<SDLKey>(sym);
-  ASSERT_EQ(0, SDL_PushEvent(&event));
-}
-
-class KeyCellTest : public ::testing::Test {
+class KeyCellTest : public DummyScreenTest {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    scr = screen_create();
-    ASSERT_NE(nullptr, scr);
-    ASSERT_EQ(1, screen_has_surface(scr));
-    cell = screen_keys_create();
-    ASSERT_NE(nullptr, cell);
-    screen_poll_keys(cell);  // start from an empty queue
-    cell->keys[0] = 0;
-  }
-  void TearDown() override {
-    screen_keys_destroy(&cell);
-    screen_destroy(&scr);
-  }
-  uint8_t code() const { return cell->keys[0]; }
-  Screen* scr = nullptr;
-  KeyCell* cell = nullptr;
+  uint8_t code() const { return key_cell->keys[0]; }
 };
 
 }  // namespace
@@ -108,12 +84,12 @@ TEST(KeyHandler, KeyOneFlipsOncePerCall) {
 
 TEST_F(KeyCellTest, PressStoresLowByteReleaseClears) {
   push_key(SDL_KEYDOWN, SDLK_ESCAPE);
-  screen_poll_keys(cell);
+  screen_poll_keys(key_cell);
   EXPECT_EQ(27, code());
-  screen_poll_keys(cell);  // a held key stays visible
+  screen_poll_keys(key_cell);  // a held key stays visible
   EXPECT_EQ(27, code());
   push_key(SDL_KEYUP, SDLK_ESCAPE);
-  screen_poll_keys(cell);
+  screen_poll_keys(key_cell);
   EXPECT_EQ(0, code());
 
   // Symbols from 256 up act through their low byte.
@@ -127,14 +103,14 @@ TEST_F(KeyCellTest, PressStoresLowByteReleaseClears) {
   for (const auto& w : wide) {
     ASSERT_GE(w.sym, 256);
     push_key(SDL_KEYDOWN, w.sym);
-    screen_poll_keys(cell);
+    screen_poll_keys(key_cell);
     EXPECT_EQ(w.stored, code()) << "symbol " << w.sym;
     const Controls got = after_key(static_cast<int8_t>(code()));
     EXPECT_EQ(w.state, got.state) << "symbol " << w.sym;
     EXPECT_EQ(w.speed, got.speed) << "symbol " << w.sym;
     EXPECT_EQ(w.scroller, got.scroller) << "symbol " << w.sym;
     push_key(SDL_KEYUP, w.sym);
-    screen_poll_keys(cell);
+    screen_poll_keys(key_cell);
   }
   demo_state = 0;
   scroll_speed = 2;
@@ -146,34 +122,34 @@ TEST_F(KeyCellTest, OnlyTheLastKeyEventOfABatchCounts) {
   push_key(SDL_KEYDOWN, SDLK_a);
   push_key(SDL_KEYDOWN, SDLK_b);
   push_key(SDL_KEYUP, SDLK_a);
-  screen_poll_keys(cell);
+  screen_poll_keys(key_cell);
   EXPECT_EQ(0, code());
 
   push_key(SDL_KEYDOWN, SDLK_a);
-  screen_poll_keys(cell);
+  screen_poll_keys(key_cell);
   EXPECT_EQ('a', code());
   push_key(SDL_KEYDOWN, SDLK_b);
-  screen_poll_keys(cell);
+  screen_poll_keys(key_cell);
   EXPECT_EQ('b', code());
 
   // A tap between two polls is never seen.
   push_key(SDL_KEYUP, SDLK_b);
   push_key(SDL_KEYUP, SDLK_a);
-  screen_poll_keys(cell);
+  screen_poll_keys(key_cell);
   push_key(SDL_KEYDOWN, SDLK_SPACE);
   push_key(SDL_KEYUP, SDLK_SPACE);
-  screen_poll_keys(cell);
+  screen_poll_keys(key_cell);
   EXPECT_EQ(0, code());
 }
 
 TEST_F(KeyCellTest, WindowCloseChangesNothing) {
   push_key(SDL_KEYDOWN, SDLK_q);
-  screen_poll_keys(cell);
+  screen_poll_keys(key_cell);
   ASSERT_EQ('q', code());
   SDL_Event quit{};
   quit.type = SDL_QUIT;
   ASSERT_EQ(0, SDL_PushEvent(&quit));
-  screen_poll_keys(cell);
+  screen_poll_keys(key_cell);
   EXPECT_EQ('q', code());
   SDL_Event none;
   EXPECT_EQ(0, SDL_PollEvent(&none)) << "the close request was drained";

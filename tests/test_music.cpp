@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "demo/music.h"
+#include "tests/support.h"
 #include "tools/xm_writer.h"
 
 namespace fs = std::filesystem;
@@ -58,11 +59,6 @@ void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 fs::path fresh_dir(const std::string& name) {
   const fs::path dir = fs::path(VORN_BINARY_DIR) / "test-output" / "music" / name;
   fs::remove_all(dir);
@@ -71,32 +67,22 @@ fs::path fresh_dir(const std::string& name) {
 }
 
 // Runs body in a child process inside dir with standard error in
-// dir/stderr.txt; returns its exit status, -1 when it did not exit.
+// dir/stderr.txt; returns its exit status.
 template <typename Body>
-int in_child(const fs::path& dir, Body body) {
-  fflush(stdout);
-  fflush(stderr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0 || freopen("stderr.txt", "w", stderr) == nullptr) _exit(100);
+int in_dir(const fs::path& dir, Body body) {
+  return in_child([&] {
+    if (chdir(dir.c_str()) != 0 || freopen("stderr.txt", "w", stderr) == nullptr) return 100;
     setvbuf(stderr, nullptr, _IONBF, 0);
-    _exit(body());
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+    return body();
+  });
 }
 
 // Where the registered driver list puts the WAV disk writer.
 int wav_driver() {
-  const pid_t pid = fork();
-  if (pid == 0) {
+  return std::max(0, in_child([] {
     MikMod_RegisterAllDrivers();
-    _exit(MikMod_DriverFromAlias("wav"));
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return 0;
-  return WEXITSTATUS(status);
+    return MikMod_DriverFromAlias("wav");
+  }));
 }
 
 // True while this process still has a file descriptor open on name.
@@ -118,7 +104,7 @@ struct WavSizes {
 };
 
 WavSizes wav_sizes(const fs::path& path) {
-  const std::string bytes = read_text(path);
+  const std::string bytes = text_of(path);
   auto le32 = [&](size_t at) {
     uint32_t v = 0;
     for (size_t i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
@@ -147,7 +133,7 @@ TEST(Music, NoAudioOutputWritesTheTwoLinesAndStaysSilent) {
   write_file(dir / music_file, make_xm(4, 8));
   // No sound server and an SDL audio output that cannot be opened: what a
   // machine without sound offers the library.
-  const int status = in_child(dir, [&] {
+  const int status = in_dir(dir, [&] {
     setenv("PULSE_SERVER", "unix:/nonexistent/vorn-pulse", 1);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", (dir / "no-such-folder" / "audio.raw").c_str(), 1);
@@ -160,14 +146,14 @@ TEST(Music, NoAudioOutputWritesTheTwoLinesAndStaysSilent) {
   });
   EXPECT_EQ(0, status);
   EXPECT_EQ(std::string("Could not initialize sound\nReason: ") + MikMod_strerror(MMERR_OPENING_AUDIO) + "\n",
-            read_text(dir / "stderr.txt"));
+            text_of(dir / "stderr.txt"));
 }
 
 TEST(Music, MissingModuleWritesOneLineAndTheLibraryStillShutsDown) {
   const int wav = wav_driver();
   ASSERT_GT(wav, 0);
   const fs::path dir = fresh_dir("missing-module");
-  const int status = in_child(dir, [&] {
+  const int status = in_dir(dir, [&] {
     md_device = static_cast<UWORD>(wav);
     music_start();
     check(music_module == nullptr, "no module");
@@ -179,7 +165,7 @@ TEST(Music, MissingModuleWritesOneLineAndTheLibraryStillShutsDown) {
   });
   EXPECT_EQ(0, status);
   EXPECT_EQ(std::string("Could not load module, reason: ") + MikMod_strerror(MMERR_OPENING_FILE) + "\n",
-            read_text(dir / "stderr.txt"));
+            text_of(dir / "stderr.txt"));
   const WavSizes sizes = wav_sizes(dir / "music.wav");
   EXPECT_EQ(44u, sizes.file);
   EXPECT_EQ(0u, sizes.data);
@@ -191,7 +177,7 @@ TEST(Music, ModuleAtItsEndIsReloadedWithEightVoices) {
   const fs::path dir = fresh_dir("reload");
   // Ten channels, so that the voice limit of each load shows; 0.48 s long.
   write_file(dir / music_file, make_xm(10, 4));
-  const int status = in_child(dir, [&] {
+  const int status = in_dir(dir, [&] {
     md_device = static_cast<UWORD>(wav);
     music_start();
     check(music_module != nullptr, "loaded");
@@ -226,7 +212,7 @@ TEST(Music, ModuleAtItsEndIsReloadedWithEightVoices) {
     return failures;
   });
   EXPECT_EQ(0, status);
-  EXPECT_EQ("", read_text(dir / "stderr.txt"));
+  EXPECT_EQ("", text_of(dir / "stderr.txt"));
   const WavSizes sizes = wav_sizes(dir / "music.wav");
   EXPECT_GT(sizes.data, 0u);
   EXPECT_EQ(sizes.file - 8, sizes.riff) << "header finished by MikMod_Exit";
@@ -238,7 +224,7 @@ TEST(Music, TheIntroModuleIsServedOncePerFrame) {
   ASSERT_GT(wav, 0);
   const fs::path dir = fresh_dir("intro-module");
   fs::copy_file(fs::path(VORN_SOURCE_DIR) / "data" / music_file, dir / music_file);
-  const int status = in_child(dir, [&] {
+  const int status = in_dir(dir, [&] {
     md_device = static_cast<UWORD>(wav);
     music_start();
     check(music_module != nullptr && Player_Active(), "loaded and playing");
@@ -248,7 +234,7 @@ TEST(Music, TheIntroModuleIsServedOncePerFrame) {
     return failures;
   });
   EXPECT_EQ(0, status);
-  EXPECT_EQ("", read_text(dir / "stderr.txt"));
+  EXPECT_EQ("", text_of(dir / "stderr.txt"));
   const WavSizes sizes = wav_sizes(dir / "music.wav");
   EXPECT_EQ(20u * 32768u, sizes.data) << "one 32 KiB block for each served frame";
   EXPECT_EQ(sizes.file - 44, sizes.data);

@@ -67,23 +67,6 @@ int32_t bounce_row(int32_t phase) {
   return 208 - (t > 0 ? t : -t);
 }
 
-struct Watch {
-  int count = 0;
-  int space_at = -1;
-  std::vector<int32_t> bounce_ys, bounce_phases;
-  std::map<int, Px> frames;  // the chosen frames, by number from 1
-};
-
-void watch_frame(void* context, const Image* image) {
-  Watch* watch = static_cast<Watch*>(context);
-  ++watch->count;
-  watch->bounce_ys.push_back(bounce_y);
-  watch->bounce_phases.push_back(bounce_phase);
-  auto kept = watch->frames.find(watch->count);
-  if (kept != watch->frames.end()) kept->second = pixels_of(image);
-  if (watch->count == watch->space_at) push_key(SDL_KEYDOWN);
-}
-
 // Every test starts as the program does: phases 0 and no gradient yet.
 class Plasma : public ::testing::Test {
  protected:
@@ -97,7 +80,11 @@ class Plasma : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(open_dummy_screen());
     frame_image = img_create();
     img_resize(frame_image, 256, 256);
-    screen_set_observer(watch_frame, &watch);
+    watch.each = [this](const Image*) {
+      bounce_ys.push_back(bounce_y);
+      bounce_phases.push_back(bounce_phase);
+    };
+    watch.watch();
   }
   void TearDown() override {
     close_dummy_screen();
@@ -113,7 +100,8 @@ class Plasma : public ::testing::Test {
   int32_t saved_phase[6] = {};
   Image* saved_gradient = nullptr;
   int32_t saved_bounce = 0;
-  Watch watch;
+  FrameWatch watch;
+  std::vector<int32_t> bounce_ys, bounce_phases;
 };
 
 TEST_F(Plasma, FirstFrameIsTheGradientsOredAndTheRowAboveIsShifted) {
@@ -226,22 +214,22 @@ TEST_F(Plasma, BadFramesDrawNothingAndAreReportedWhileErrorReportIsOn) {
 }
 
 TEST_F(Plasma, PartRuns750FramesWithTheLogoBouncing) {
-  watch.frames[1];
+  watch.keep({1});
   demo_part_plasma();
-  EXPECT_EQ(750, watch.count);
+  EXPECT_EQ(750, watch.frames);
   EXPECT_EQ(0, demo_state);
-  ASSERT_EQ(750u, watch.bounce_ys.size());
-  EXPECT_EQ(208, watch.bounce_ys[0]);
-  EXPECT_EQ(203, watch.bounce_ys[1]);
-  EXPECT_EQ(1, watch.bounce_ys[64]);    // sample 32766
-  EXPECT_EQ(0, watch.bounce_ys[192]);   // sample -32766
+  ASSERT_EQ(750u, bounce_ys.size());
+  EXPECT_EQ(208, bounce_ys[0]);
+  EXPECT_EQ(203, bounce_ys[1]);
+  EXPECT_EQ(1, bounce_ys[64]);    // sample 32766
+  EXPECT_EQ(0, bounce_ys[192]);   // sample -32766
   for (int n = 0; n < 750; ++n) {
-    EXPECT_TRUE(watch.bounce_ys[n] >= 0 && watch.bounce_ys[n] <= 208) << n;
-    EXPECT_EQ(n % 256 == 255, watch.bounce_phases[n] == 0) << n;
+    EXPECT_TRUE(bounce_ys[n] >= 0 && bounce_ys[n] <= 208) << n;
+    EXPECT_EQ(n % 256 == 255, bounce_phases[n] == 0) << n;
   }
   EXPECT_EQ(phases_after(750), std::vector<int32_t>(plasma_phase, plasma_phase + 6));
   // Frame 1 (no logo) is the first plasma frame.
-  const Px& first = watch.frames[1];
+  const Px& first = watch.kept[1];
   EXPECT_EQ((129u << 16) | (122u << 8) | 136u, first[255 * 256 + 128]);
 }
 
@@ -264,27 +252,26 @@ TEST_F(Plasma, SpaceEndsThePartAndTheNextVisitContinues) {
         if (at(logo.get(), x, y) != 0) want->pixels[(top + y) * 256 + x] = at(logo.get(), x, y);
     return pixels_of(want.get());
   };
-  watch.space_at = 10;
-  watch.frames[10];
+  watch.press(10).keep({10});
   demo_part_plasma();
-  EXPECT_EQ(10, watch.count);
+  EXPECT_EQ(10, watch.frames);
   EXPECT_EQ(2, demo_state);
   EXPECT_EQ(phases_after(10), std::vector<int32_t>(plasma_phase, plasma_phase + 6));
   EXPECT_EQ(40, bounce_phase);
-  EXPECT_EQ(bounce_row(36), watch.bounce_ys[9]);
-  EXPECT_EQ(expected(9, bounce_row(36)), watch.frames[10]);
+  EXPECT_EQ(bounce_row(36), bounce_ys[9]);
+  EXPECT_EQ(expected(9, bounce_row(36)), watch.kept[10]);
   const Image* gradient = plasma_gradient;
 
   demo_state = 0;
   push_key(SDL_KEYUP);
-  watch = Watch{};
-  watch.space_at = 3;
-  watch.frames[1];
+  watch.frames = 0;
+  bounce_ys.clear();
+  watch.press(3).keep({1});
   demo_part_plasma();
-  EXPECT_EQ(3, watch.count);
+  EXPECT_EQ(3, watch.frames);
   EXPECT_EQ(gradient, plasma_gradient);
-  EXPECT_EQ(bounce_row(40), watch.bounce_ys[0]);
-  EXPECT_EQ(expected(10, bounce_row(40)), watch.frames[1]);
+  EXPECT_EQ(bounce_row(40), bounce_ys[0]);
+  EXPECT_EQ(expected(10, bounce_row(40)), watch.kept[1]);
   EXPECT_EQ(phases_after(13), std::vector<int32_t>(plasma_phase, plasma_phase + 6));
   push_key(SDL_KEYUP);
   screen_poll_keys(key_cell);

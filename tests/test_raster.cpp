@@ -243,40 +243,33 @@ TEST(Raster, LifeCycleResizeAndClear) {
 }
 
 TEST(Raster, PlaceholderLoadAndSave) {
-  char pattern[] = "/tmp/vorn-raster-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
+  const Scratch scratch;
+  ASSERT_FALSE(scratch.dir.empty());
+  const std::string dir = scratch.dir.string();
   const std::string kept = dir + "/kept.bin", saved = dir + "/saved.txt", fresh = dir + "/fresh.txt";
   { std::ofstream(kept, std::ios::binary) << "abc\n"; }
   { std::ofstream(saved) << "old contents"; }
-  auto contents = [](const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
 
   OwnedRaster loaded;
   EXPECT_EQ(output_of([&] { loaded.reset(raster_load(kept.c_str())); }), "");
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(loaded->length, 0);
-  EXPECT_EQ(contents(kept), "abc\n");
+  EXPECT_EQ(text_of(kept), "abc\n");
   EXPECT_EQ(output_of([&] { EXPECT_EQ(raster_load((dir + "/missing").c_str()), nullptr); }), raster_line);
   EXPECT_EQ(output_of([] { EXPECT_EQ(raster_load(nullptr), nullptr); }), raster_line);
 
   OwnedRaster valid = counting(3);
   EXPECT_EQ(raster_save(valid.get(), saved.c_str()), 1);
-  EXPECT_EQ(contents(saved), "");
+  EXPECT_EQ(text_of(saved), "");
   EXPECT_EQ(raster_save(valid.get(), fresh.c_str()), 1);
   EXPECT_EQ(access(fresh.c_str(), F_OK), 0);
-  EXPECT_EQ(contents(fresh), "");
+  EXPECT_EQ(text_of(fresh), "");
   EXPECT_EQ(output_of([&] { EXPECT_EQ(raster_save(loaded.get(), kept.c_str()), 0); }), raster_line);
-  EXPECT_EQ(contents(kept), "abc\n");  // length 0 is refused before opening
+  EXPECT_EQ(text_of(kept), "abc\n");  // length 0 is refused before opening
   EXPECT_EQ(output_of([&] { EXPECT_EQ(raster_save(nullptr, saved.c_str()), 0); }), raster_line);
   EXPECT_EQ(output_of([&] { EXPECT_EQ(raster_save(valid.get(), nullptr), 0); }), raster_line);
   EXPECT_EQ(output_of([&] { EXPECT_EQ(raster_save(valid.get(), (dir + "/no/such").c_str()), 0); }),
             raster_line);
-
-  for (const std::string& path : {kept, saved, fresh}) std::remove(path.c_str());
-  rmdir(dir.c_str());
 }
 
 }  // namespace

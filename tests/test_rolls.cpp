@@ -122,16 +122,6 @@ TEST(Rolls, BarsAreRebuiltIntoTheRowsRaster) {
 
 // ---- whole runs of the part -------------------------------------------------
 
-// Pushes a SPACE after the given number of presented frames.
-struct FrameCount {
-  int32_t count = 0;
-  int32_t leave_after = 0;
-};
-void count_frame(void* context, const Image*) {
-  FrameCount* frames = static_cast<FrameCount*>(context);
-  if (++frames->count == frames->leave_after) push_key(SDL_KEYDOWN);
-}
-
 class RollsPart : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -149,13 +139,15 @@ class RollsPart : public ::testing::Test {
   // Runs the part until it leaves after `frames` frames (0: no key at all);
   // returns what it printed, and the frames it presented in `presented`.
   std::string run(int32_t frames) {
-    FrameCount counter{0, frames};
+    FrameWatch watch;
+    if (frames > 0) watch.press(frames);
     key_cell->keys[0] = 0;
+    demo_present_frame();  // the driver sees the key up: the next SPACE acts again
     demo_state = 0;
-    screen_set_observer(count_frame, &counter);
+    watch.watch();
     const std::string out = output_of(demo_part_rolls);
     screen_set_observer(nullptr, nullptr);
-    presented = counter.count;
+    presented = static_cast<int32_t>(watch.frames);
     EXPECT_EQ(demo_state, frames > 0 ? 2 : 0);
     demo_state = 0;
     return out;

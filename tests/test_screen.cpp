@@ -1,7 +1,7 @@
-// The screen: singletons, validity, and the picture that reaches the
-// window, read back from a real Xvfb server (xwd, netpbm) at 24 and 16 bits
-// and from the dummy driver's surface (8-bit on classic SDL, 32-bit on
-// sdl12-compat).
+// The screen: singletons, validity, the placement and enlargement of a
+// picture, and the picture that reaches the window, read back from a real
+// Xvfb server (xwd, netpbm) at 24 and 16 bits and from the dummy driver's
+// surface (8-bit on classic SDL, 32-bit on sdl12-compat).
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support.h"
 #include "tests/xvfb.h"
+#include "video/placement.h"
 #include "video/screen.h"
 
 namespace {
@@ -105,51 +107,18 @@ Tolerance surface_levels() {
   return {(1 << f->Rloss) - 1, (1 << f->Gloss) - 1, (1 << f->Bloss) - 1};
 }
 
-struct Seen {
-  int count = 0;
-  const Image* last = nullptr;
-};
-
-void note_presentation(void* context, const Image* image) {
-  Seen* seen = static_cast<Seen*>(context);
-  ++seen->count;
-  seen->last = image;
-}
-
-class DummyScreen : public ::testing::Test {
+class DummyScreen : public DummyScreenTest {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    scr = screen_create();
-    ASSERT_NE(nullptr, scr);
-    ASSERT_EQ(1, screen_has_surface(scr));
-    screen_set_observer(note_presentation, &seen);
-  }
-  void TearDown() override {
-    screen_set_observer(nullptr, nullptr);
-    screen_destroy(&scr);
+    ASSERT_NO_FATAL_FAILURE(DummyScreenTest::SetUp());
+    scr = screen;
+    seen.watch();
   }
   Screen* scr = nullptr;
-  Seen seen;
+  FrameWatch seen;
 };
 
 // ---- child processes ------------------------------------------------------
-
-// Runs body in a child process and returns its exit status (-1 when it did
-// not exit normally).  SDL keeps its driver for the life of a process, so a
-// test that needs another driver runs in a child.
-template <typename Body>
-int in_child(Body body) {
-  fflush(stdout);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    SDL_Quit();  // forget whatever driver the parent brought up
-    _exit(body());
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
 
 // A line from fd, waiting at most timeout_ms for each character.
 std::string read_line(int fd, int timeout_ms = 15000) {
@@ -226,15 +195,15 @@ int x11_child(const std::string& display, int to_parent, int from_parent) {
     return 1;
   }
   write_line(to_parent, "depth " + std::to_string(scr->depth));
-  Seen seen;
-  screen_set_observer(note_presentation, &seen);
+  FrameWatch seen;
+  seen.watch();
   for (int step = 0; step < step_count; ++step) {
     const Image* image = &step_picture(step).image;
     if (step == step_copy) screen_present_copy(scr, image);
     if (step == step_swap) screen_present_swap(scr, image);
     if (step == step_blit_small) screen_present_blit(scr, image);
     if (step == step_invalid) screen_present_copy(scr, image);
-    write_line(to_parent, "presented " + std::to_string(seen.count));
+    write_line(to_parent, "presented " + std::to_string(seen.frames));
     if (read_line(from_parent) != "next") return 2;
   }
   screen_destroy(&scr);
@@ -360,12 +329,47 @@ TEST(ScreenLife, SingleScreenAndItsPlaceholders) {
   screen_destroy(&again);
 }
 
+// ---- placement and enlargement -----------------------------------------------
+
+TEST(Placement, FitsTheLargestWholeFactorCentred) {
+  auto fit = [](int32_t aw, int32_t ah, int32_t w, int32_t h) {
+    const Placement p = placement_fit(aw, ah, w, h);
+    return std::vector<int32_t>{p.left, p.top, p.scale};
+  };
+  EXPECT_EQ((std::vector<int32_t>{448, 28, 4}), fit(1920, 1080, 256, 256));
+  EXPECT_EQ((std::vector<int32_t>{28, 448, 4}), fit(1080, 1920, 256, 256));
+  EXPECT_EQ((std::vector<int32_t>{20, 50, 3}), fit(1000, 700, 320, 200));  // the height bounds it
+  EXPECT_EQ((std::vector<int32_t>{0, 0, 1}), fit(256, 256, 256, 256));
+  EXPECT_EQ(0, fit(255, 300, 256, 256)[2]);
+  EXPECT_EQ(0, fit(300, 255, 256, 256)[2]);
+  EXPECT_EQ(0, fit(300, 300, 0, 256)[2]);
+}
+
+TEST(Placement, EnlargesEveryPixelIntoItsBlockUpToTheLastColumn) {
+  const Owned picture = pattern(5, 3, 9);  // x != y
+  for (int32_t scale : {1, 8}) {
+    for (int32_t copies : {1, scale}) {
+      const size_t pitch = 5 * static_cast<size_t>(scale) + 3;  // padded rows stay untouched
+      std::vector<uint32_t> out(pitch * 3 * static_cast<size_t>(copies), 0xDEADBEEFu);
+      placement_enlarge(out.data(), pitch, picture.pixels.data(), 5, 3, scale, copies);
+      for (size_t row = 0; row < out.size() / pitch; ++row) {
+        for (size_t x = 0; x < pitch; ++x) {
+          const size_t px = x / static_cast<size_t>(scale), py = row / static_cast<size_t>(copies);
+          const uint32_t want = px < 5 ? picture.pixels[py * 5 + px] : 0xDEADBEEFu;
+          ASSERT_EQ(want, out[row * pitch + x]) << "scale " << scale << " copies " << copies << " at " << x
+                                                << "," << row;
+        }
+      }
+    }
+  }
+}
+
 // ---- presentation under the dummy driver ------------------------------------
 
 TEST_F(DummyScreen, InvalidPresentationsTouchNothing) {
   const Owned shown = pattern(256, 256, 5);
   screen_present_copy(scr, &shown.image);
-  ASSERT_EQ(1, seen.count);
+  ASSERT_EQ(1, seen.frames);
   const std::vector<Rgb> before = read_surface();
   ASSERT_EQ(256u * 256u, before.size());
 
@@ -388,7 +392,7 @@ TEST_F(DummyScreen, InvalidPresentationsTouchNothing) {
   screen_present_blit(&other, &short_one.image);
   EXPECT_EQ("", testing::internal::GetCapturedStdout());
   EXPECT_EQ("", testing::internal::GetCapturedStderr());
-  EXPECT_EQ(1, seen.count);
+  EXPECT_EQ(1, seen.frames);
   const std::vector<Rgb> after = read_surface();
   ASSERT_EQ(before.size(), after.size());
   EXPECT_EQ(0, memcmp(before.data(), after.data(), before.size() * sizeof(Rgb)));
@@ -405,11 +409,11 @@ TEST_F(DummyScreen, EightBitSurfaceGetsAConvertedPicture) {
   const Owned first = pattern(256, 256, 3);
   const Owned second = pattern(256, 256, 140);
   screen_present_copy(scr, &first.image);
-  EXPECT_EQ(1, seen.count);
+  EXPECT_EQ(1, seen.frames);
   EXPECT_EQ(&first.image, seen.last);
   EXPECT_EQ(0, count_mismatches(read_surface(), 256, first.image, 256, 256, surface_levels()));
   screen_present_swap(scr, &second.image);
-  EXPECT_EQ(2, seen.count);
+  EXPECT_EQ(2, seen.frames);
   EXPECT_EQ(&second.image, seen.last);
   EXPECT_EQ(0, count_mismatches(read_surface(), 256, second.image, 256, 256, surface_levels()));
   EXPECT_EQ(second.pixels, pattern(256, 256, 140).pixels) << "the image itself is left alone";
@@ -418,13 +422,13 @@ TEST_F(DummyScreen, EightBitSurfaceGetsAConvertedPicture) {
 TEST_F(DummyScreen, BlitShowsTheTopLeftRegion) {
   const Owned large = pattern(300, 280, 21);
   screen_present_blit(scr, &large.image);
-  EXPECT_EQ(1, seen.count);
+  EXPECT_EQ(1, seen.frames);
   EXPECT_EQ(&large.image, seen.last);
   EXPECT_EQ(0, count_mismatches(read_surface(), 256, large.image, 256, 256, surface_levels()));
 
   const Owned small = pattern(100, 60, 180);
   screen_present_blit(scr, &small.image);
-  EXPECT_EQ(2, seen.count);
+  EXPECT_EQ(2, seen.frames);
   const std::vector<Rgb> read = read_surface();
   EXPECT_EQ(0, count_mismatches(read, 256, small.image, 100, 60, surface_levels()));
   EXPECT_EQ(0, count_mismatches(read, 256, large.image, 156, 256, surface_levels(), 100, 0));
@@ -433,11 +437,12 @@ TEST_F(DummyScreen, BlitShowsTheTopLeftRegion) {
 
 TEST(ScreenWithoutSurface, PresentsNothingAndDoesNotCrash) {
   const int status = in_child([] {
+    SDL_Quit();  // forget the driver the parent brought up
     setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
     Screen* scr = screen_create();
     if (scr == nullptr || screen_has_surface(scr) || scr->depth != 0) return 1;
-    Seen seen;
-    screen_set_observer(note_presentation, &seen);
+    FrameWatch seen;
+    seen.watch();
     // The never-set mode is 0 x 0, so an empty image passes every other test.
     std::vector<uint32_t> one(1);
     Image empty{0, 0, one.data()};
@@ -452,7 +457,7 @@ TEST(ScreenWithoutSurface, PresentsNothingAndDoesNotCrash) {
     screen_poll_keys(cell);
     screen_keys_destroy(&cell);
     screen_destroy(&scr);
-    return seen.count == 0 && scr == nullptr ? 0 : 3;
+    return seen.frames == 0 && scr == nullptr ? 0 : 3;
   });
   EXPECT_EQ(0, status);
 }

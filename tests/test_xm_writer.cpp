@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "demo/frame_audio.h"
+#include "tests/support.h"
 #include "tests/xm_walk.h"
 
 namespace {
@@ -65,12 +66,6 @@ std::vector<int16_t> saw_cycle(int n) {
   std::vector<int16_t> v(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) v[static_cast<size_t>(i)] = static_cast<int16_t>(-12000 + (24000 * i) / n);
   return v;
-}
-
-std::string temp_folder() {
-  char name[] = "/tmp/xmwriter-XXXXXX";
-  const char* made = mkdtemp(name);
-  return made == nullptr ? std::string() : std::string(made);
 }
 
 // Plays the module once through libmikmod's mixer, a frame of the frame
@@ -309,8 +304,9 @@ TEST(XmWriter, OneNotePlaysAtItsPitchInLibmikmod) {
       {16, saw_cycle(64), 58, 12, 2},            // the generator's convention, A-4
       {16, square_cycle(64, 9000), 30, 12, 2},   // a low bass note
   };
-  const std::string folder = temp_folder();
-  ASSERT_FALSE(folder.empty());
+  const Scratch scratch;
+  ASSERT_FALSE(scratch.dir.empty());
+  const std::string folder = scratch.dir.string();
   const std::string module_path = folder + "/tone.xm";
   for (const Case& c : cases) {
     XmModule* m = one_note_module(c.bits, c.cycle, c.note, c.relnote, c.finetune);
@@ -328,6 +324,4 @@ TEST(XmWriter, OneNotePlaysAtItsPitchInLibmikmod) {
         << int(c.bits) << "-bit, note " << int(c.note) << ", relnote " << int(c.relnote) << ", finetune "
         << int(c.finetune);
   }
-  std::remove(module_path.c_str());
-  rmdir(folder.c_str());
 }

@@ -9,9 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
 #include <memory>
-#include <set>
 #include <vector>
 
 #include "demo/demo.h"
@@ -37,24 +35,6 @@ OwnedImage sprite_of(uint32_t tag) {
     for (uint32_t i = 0; i < 16; ++i)
       image->pixels[j * 16 + i] = (i * j + tag) % 4 == 0 ? 0u : (tag << 16) | (j << 8) | (i << 4) | 1u;
   return image;
-}
-
-// Counts presentations, keeps copies of the chosen ones and presses SPACE
-// in frame space_at (released in the frame after).
-struct Watch {
-  int count = 0;
-  int space_at = -1;
-  std::set<int> keep;
-  std::map<int, Px> frames;
-};
-
-void watch_frame(void* context, const Image* image) {
-  Watch* watch = static_cast<Watch*>(context);
-  ++watch->count;
-  if (watch->keep.count(watch->count) != 0)
-    watch->frames[watch->count] = Px(image->pixels, image->pixels + image->width * image->height);
-  if (watch->count == watch->space_at) push_key(SDL_KEYDOWN);
-  if (watch->count == watch->space_at + 1) push_key(SDL_KEYUP);
 }
 
 // Pixels of a 256 x 256 frame that differ from frame k of the logo's zoom:
@@ -98,7 +78,7 @@ class ZoomPart : public ::testing::Test {
     logos[3] = coded_logo(1, 5, 4);
     for (uint32_t i = 0; i < 4; ++i) sprites[i] = sprite_of(i + 1);
     install();
-    screen_set_observer(watch_frame, &watch);
+    watch.watch();
   }
   void TearDown() override {
     close_dummy_screen();
@@ -120,15 +100,14 @@ class ZoomPart : public ::testing::Test {
     star_a = sprites[0].get();
   }
   int run() {
-    watch.count = 0;
-    watch.frames.clear();
+    watch.frames = 0;
     demo_part_zoom();
     EXPECT_EQ(nullptr, zoom_field);
-    return watch.count;
+    return static_cast<int>(watch.frames);
   }
   OwnedImage logos[4];
   OwnedImage sprites[4];
-  Watch watch;
+  FrameWatch watch;
 };
 
 TEST_F(ZoomPart, EachZoomShows251FramesUnlessItsLogoOrSpriteIsMissing) {
@@ -147,43 +126,42 @@ TEST_F(ZoomPart, EachZoomShows251FramesUnlessItsLogoOrSpriteIsMissing) {
 }
 
 TEST_F(ZoomPart, LogoGrowsAPixelAFrameCentredByHalvesOverStackedStars) {
-  watch.keep = {1, 2, 251, 252, 502, 503, 754};
+  watch.keep({1, 2, 251, 252, 502, 503, 754});
   ASSERT_EQ(1004, run());
   const Image* vorn = logos[0].get();
   // 100 x 40: frame 1 is 101 x 41 at (78, 108), not (77, 107); the
   // stacked sprites lie wholly under it.
-  EXPECT_EQ(0, mismatches(watch.frames[1], vorn, 1, star_b));
-  EXPECT_EQ(vorn->pixels[0], at(watch.frames[1], 78, 108));
-  EXPECT_EQ(vorn->pixels[99 + 39 * 100], at(watch.frames[1], 178, 148));
-  EXPECT_EQ(0u, at(watch.frames[1], 77, 108));
-  EXPECT_EQ(0u, at(watch.frames[1], 179, 148));
-  EXPECT_EQ(0u, at(watch.frames[1], 78, 107));
-  EXPECT_EQ(0u, at(watch.frames[1], 78, 149));
-  EXPECT_EQ(0, mismatches(watch.frames[2], vorn, 2, nullptr));
+  EXPECT_EQ(0, mismatches(watch.kept[1], vorn, 1, star_b));
+  EXPECT_EQ(vorn->pixels[0], at(watch.kept[1], 78, 108));
+  EXPECT_EQ(vorn->pixels[99 + 39 * 100], at(watch.kept[1], 178, 148));
+  EXPECT_EQ(0u, at(watch.kept[1], 77, 108));
+  EXPECT_EQ(0u, at(watch.kept[1], 179, 148));
+  EXPECT_EQ(0u, at(watch.kept[1], 78, 107));
+  EXPECT_EQ(0u, at(watch.kept[1], 78, 149));
+  EXPECT_EQ(0, mismatches(watch.kept[2], vorn, 2, nullptr));
   // Frame 251: 351 x 291 at (-47, -17), clipped to the whole frame; its
   // corner pixel (47, 17) of the scaled logo comes from source (13, 2).
-  EXPECT_EQ(0, mismatches(watch.frames[251], vorn, 251, nullptr));
-  EXPECT_EQ(vorn->pixels[13 + 2 * 100], at(watch.frames[251], 0, 0));
+  EXPECT_EQ(0, mismatches(watch.kept[251], vorn, 251, nullptr));
+  EXPECT_EQ(vorn->pixels[13 + 2 * 100], at(watch.kept[251], 0, 0));
   // Every later zoom starts over with its own sprite stacked at the
   // centre and its logo one pixel larger than the file.
-  EXPECT_EQ(0, mismatches(watch.frames[252], logos[1].get(), 1, star_c));
-  EXPECT_EQ(0, mismatches(watch.frames[502], logos[1].get(), 251, nullptr));
-  EXPECT_EQ(0, mismatches(watch.frames[503], logos[2].get(), 1, star_d));
-  EXPECT_EQ(0, mismatches(watch.frames[754], logos[3].get(), 1, star_a));
+  EXPECT_EQ(0, mismatches(watch.kept[252], logos[1].get(), 1, star_c));
+  EXPECT_EQ(0, mismatches(watch.kept[502], logos[1].get(), 251, nullptr));
+  EXPECT_EQ(0, mismatches(watch.kept[503], logos[2].get(), 1, star_d));
+  EXPECT_EQ(0, mismatches(watch.kept[754], logos[3].get(), 1, star_a));
 }
 
 TEST_F(ZoomPart, SpaceEndsTheZoomAndTheOthersDrawOneFrameEach) {
   for (int k : {1, 17, 251}) {
-    watch.space_at = k;
-    watch.keep = {k + 1, k + 2, k + 3};
+    watch.press(k, k + 1).keep({k + 1, k + 2, k + 3});
     EXPECT_EQ(k + 3, run()) << k;
     EXPECT_EQ(2, demo_state) << k;
-    EXPECT_EQ(0, mismatches(watch.frames[k + 1], logos[1].get(), 1, star_c)) << k;
-    EXPECT_EQ(0, mismatches(watch.frames[k + 2], logos[2].get(), 1, star_d)) << k;
-    EXPECT_EQ(0, mismatches(watch.frames[k + 3], logos[3].get(), 1, star_a)) << k;
+    EXPECT_EQ(0, mismatches(watch.kept[k + 1], logos[1].get(), 1, star_c)) << k;
+    EXPECT_EQ(0, mismatches(watch.kept[k + 2], logos[2].get(), 1, star_d)) << k;
+    EXPECT_EQ(0, mismatches(watch.kept[k + 3], logos[3].get(), 1, star_a)) << k;
     demo_state = 0;
   }
-  watch.space_at = -1;
+  watch.keys.clear();
   EXPECT_EQ(1004, run());  // the key was released: a full run again
 }
 

@@ -1,6 +1,7 @@
-// The screen: the single output window over SDL 1.2, presentation of an
-// Image and keyboard polling into the KeyCell.  Only this module touches
-// SDL surfaces.  Invalid arguments go to screen_error, which prints nothing.
+// The screen: the single output window over SDL 1.2, the presentation of
+// an Image in it, and the keyboard polled into the KeyCell.  Only this
+// module touches SDL surfaces.  Invalid arguments go to screen_error, which
+// prints nothing.
 #pragma once
 
 #include <cstdint>
@@ -20,14 +21,17 @@ struct KeyCell {
 // Does nothing.
 void screen_error();
 
+// ---- life and video mode --------------------------------------------------
+
 // The single Screen (a 256 x 256 mode is requested), or null when the
 // record cannot be allocated.  A second call returns the same Screen.
 Screen* screen_create();
 // Frees the Screen, drops the video surface and nulls *screen.
 void screen_destroy(Screen** screen);
 // Sets the video mode at the display's depth.  A failed mode set leaves
-// the Screen as it was and no video surface.  In full screen (below) the
-// Screen keeps the requested size while the surface has the desktop's.
+// the Screen as it was and no video surface.  In full screen and in a
+// scaled window the Screen keeps the requested size while the surface is
+// larger.
 void screen_set_mode(Screen* screen, int32_t width, int32_t height);
 // On (non-zero): the modes set from now on fill the screen.  The surface
 // takes the desktop's size (read here, so call it before the first mode is
@@ -36,44 +40,54 @@ void screen_set_mode(Screen* screen, int32_t width, int32_t height);
 // Where the desktop's size is unknown or smaller than the mode, or no
 // full-screen mode can be set, the mode is an ordinary window.
 void screen_set_fullscreen(int on);
-// Windows set from now on show the picture enlarged scale times (1 or
-// more; 1 shows it as it is), each pixel a square block, as full screen
+// Windows set from now on show the picture enlarged scale times (clamped to
+// 1 .. 16; 1 shows it as it is), each pixel a square block, as full screen
 // does.  Where such a window cannot be set, the mode is an ordinary window.
-// The Windows program sets it; on Linux, sdl12-compat scales the window.
 void screen_set_window_scale(int32_t scale);
 // On (non-zero): the modes set from now on pace their presentations (see
 // video/pace.h): each frame stays on screen for the same number of the
-// display's refreshes, or 1/60 s by the clock where presenting does not
-// wait for the display.  Off, and under SDL's dummy driver, every
-// presentation shows at once.  The program turns it on.
+// display's refreshes, or by the clock where presenting does not wait for
+// the display (the same refreshes apart where the display hook reports the
+// rate, else 1/60 s).  Off, and under SDL's dummy driver, every
+// presentation shows at once.
 void screen_set_pacing(int on);
+// What the platform knows of its display, for the pace: the refreshes a
+// second it reports (0: unknown), asked at each mode set, and a wait for
+// the display after each show (returning once the display has taken the
+// picture).  Either may be null: none.
+struct ScreenDisplayHook {
+  double (*refresh_rate)();
+  void (*after_show)();
+};
+void screen_set_display_hook(ScreenDisplayHook hook);
 // 1 when screen is the single Screen and holds a video surface, else 0.
 int screen_has_surface(const Screen* screen);
 // SDL's text for its last failure, e.g. why no video mode could be set.
 const char* screen_failure();
+
+// ---- presentation -----------------------------------------------------------
+
 // Presents an image of exactly the screen's size: one block copy when the
 // surface is 32-bit 0x00RRGGBB with unpadded rows, a copy that moves the
-// channels when it is 32-bit with one byte per channel in another order, a
-// converting blit on any other surface; in full screen, enlarged into the
-// middle of the surface.  Then the picture is shown as the pace decides.
-// Without a video surface nothing happens.
+// channels when it is 32-bit with one byte per channel in another order,
+// through a 3-3-2 colour cube on a paletted surface, a converting blit on
+// any other; in full screen and a scaled window, enlarged into the middle
+// of the surface.  Then the picture is shown as the pace decides.  Without
+// a video surface nothing happens.
 void screen_present_copy(Screen* screen, const Image* image);
-// The same picture, presented the same way: SDL 1.2's X11 driver sends its
-// own buffer to the window, so lending it the image's buffer showed nothing.
+// The same picture, presented the same way: the image's buffer is never
+// lent to SDL.
 void screen_present_swap(Screen* screen, const Image* image);
-// Blits the top-left region of any image through SDL_DisplayFormat.
+// Shows the top-left region of an image of any size, as much as fits,
+// through SDL_DisplayFormat (the colour cube on a paletted surface).
 void screen_present_blit(Screen* screen, const Image* image);
 
 // Called after every successful presentation with the image presented.
 using ScreenObserver = void (*)(void* context, const Image* image);
-// Installs the observer (null removes it); the program sets none.
+// Installs the observer (null removes it).
 void screen_set_observer(ScreenObserver observer, void* context);
 
-// Placeholders of the module family.
-const char* screen_to_text(const Screen* screen);
-Screen* screen_from_text(const char* text);
-int screen_equals(const Screen* a, const Screen* b);
-Screen* screen_copy(const Screen* screen);
+// ---- key cell -------------------------------------------------------------
 
 // The single KeyCell, or null when no Screen exists.
 KeyCell* screen_keys_create();
@@ -84,7 +98,22 @@ void screen_keys_destroy(KeyCell** cell);
 // is discarded.
 void screen_poll_keys(KeyCell* cell);
 
+// ---- the module family's text form, comparison and copy ---------------------
+
+// "" for the Screen, null (reported) for anything else.
+const char* screen_to_text(const Screen* screen);
+// Always null: the Screen is made only by screen_create.
+Screen* screen_from_text(const char* text);
+// 1 when a and b are both the Screen, else 0 (reported).
+int screen_equals(const Screen* a, const Screen* b);
+// The Screen itself for the Screen, null (reported) for anything else.
+Screen* screen_copy(const Screen* screen);
+
+// "" for any cell, null for null.
 const char* screen_keys_to_text(const KeyCell* cell);
+// Always null.
 KeyCell* screen_keys_from_text(const char* text);
+// 1 when a and b are the same cell, else 0.
 int screen_keys_equals(const KeyCell* a, const KeyCell* b);
+// Always null.
 KeyCell* screen_keys_copy(const KeyCell* cell);
