@@ -75,6 +75,13 @@ inline std::string output_of(const std::function<void()>& f) {
   return testing::internal::GetCapturedStdout();
 }
 
+// The line written the given number of times, as a module reports each failed call.
+inline std::string repeated(const std::string& line, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += line;
+  return out;
+}
+
 // A new w x h image with every pixel fill.
 inline OwnedImage image_of(int32_t w, int32_t h, uint32_t fill = 0) {
   OwnedImage image(img_create());

@@ -18,12 +18,6 @@ namespace {
 const std::string raster_line = "RASTER error\n";
 const std::string img_line = "IMG error\n";
 
-std::string repeated(const std::string& line, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i) out += line;
-  return out;
-}
-
 // A raster whose entry i is 0x00010000 * i + 0x55, every entry distinct.
 OwnedRaster counting(int32_t length) {
   OwnedRaster raster(raster_create());
