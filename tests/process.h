@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -17,6 +18,18 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+// A line from fd (a child's pipe) without its break, waiting at most
+// timeout_ms for each character; what came until then when it stops.
+inline std::string read_line(int fd, int timeout_ms = 15000) {
+  std::string line;
+  for (;;) {
+    pollfd ready{fd, POLLIN, 0};
+    char c = 0;
+    if (poll(&ready, 1, timeout_ms) <= 0 || read(fd, &c, 1) != 1 || c == '\n') return line;
+    line += c;
+  }
+}
 
 // A waited-for status as one number: the exit code, 128 + n after signal
 // n, -1 for anything else.

@@ -24,6 +24,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/image.h"
@@ -73,6 +74,24 @@ inline std::string output_of(const std::function<void()>& f) {
   testing::internal::CaptureStdout();
   f();
   return testing::internal::GetCapturedStdout();
+}
+
+// The line written the given number of times, as a module reports each failed call.
+inline std::string repeated(const std::string& line, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += line;
+  return out;
+}
+
+// The lines of text without their line breaks; a piece after the last
+// line break counts as a line too.
+inline std::vector<std::string> lines_of(std::string_view text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+    end = std::min(text.find('\n', start), text.size());
+    lines.emplace_back(text.substr(start, end - start));
+  }
+  return lines;
 }
 
 // A new w x h image with every pixel fill.

@@ -48,13 +48,6 @@ constexpr int32_t fps = 60;                            // vorncapture's default
 constexpr int32_t frame_samples = 44100 / fps;          // stereo samples per frame
 constexpr size_t sound_bytes_per_frame = frame_samples * 2 * 2;
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // The program found on the test's PATH, or "" (the way a shell finds it).
 std::string on_path(const std::string& name) {
   std::istringstream dirs(getenv("PATH") != nullptr ? getenv("PATH") : "/usr/bin:/bin");

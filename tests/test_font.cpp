@@ -103,9 +103,7 @@ TEST(Font, NullFontDrawsNothingAndReportsOnlyWhenAsked) {
   EXPECT_EQ(output_of(all_null_calls), "");
   error_report = 1;
   EXPECT_EQ(output_of([] { font_error(); }), "FONT Error.\n");
-  std::string eight;
-  for (int i = 0; i < 8; ++i) eight += "FONT Error.\n";
-  EXPECT_EQ(output_of(all_null_calls), eight);  // one line per glyph
+  EXPECT_EQ(output_of(all_null_calls), repeated("FONT Error.\n", 8));  // one line per glyph
   OwnedImage font = make_font(256, 384);
   EXPECT_EQ(output_of([&] { font_print_line(font.get(), nullptr, 0, 0); }), "FONT Error.\n");
   EXPECT_EQ(diff(frame.get(), want.get()), "");

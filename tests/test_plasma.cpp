@@ -72,8 +72,6 @@ class Plasma : public ::testing::Test {
  protected:
   void SetUp() override {
     std::copy(plasma_phase, plasma_phase + 6, saved_phase);
-    saved_gradient = plasma_gradient;
-    saved_bounce = bounce_phase;
     std::fill(plasma_phase, plasma_phase + 6, 0);
     plasma_gradient = nullptr;
     bounce_phase = 0;
@@ -90,16 +88,14 @@ class Plasma : public ::testing::Test {
     close_dummy_screen();
     img_destroy(&frame_image);
     if (plasma_gradient != nullptr) img_destroy(&plasma_gradient);
-    plasma_gradient = saved_gradient;
     std::copy(saved_phase, saved_phase + 6, plasma_phase);
-    bounce_phase = saved_bounce;
     logotype0 = nullptr;
     demo_state = 0;
     error_report = 0;
   }
   int32_t saved_phase[6] = {};
-  Image* saved_gradient = nullptr;
-  int32_t saved_bounce = 0;
+  Keep<Image*> keep_gradient{plasma_gradient};
+  Keep<int32_t> keep_bounce{bounce_phase};
   FrameWatch watch;
   std::vector<int32_t> bounce_ys, bounce_phases;
 };
@@ -120,9 +116,7 @@ TEST_F(Plasma, FirstFrameIsTheGradientsOredAndTheRowAboveIsShifted) {
   const uint32_t want[5][4] = {{255, 127, 127, 127}, {191, 254, 127, 0}, {128, 129, 122, 136}, {64, 0, 132, 254}, {0, 125, 122, 118}};
   for (const auto& w : want) {
     const uint32_t p = at(frame.get(), static_cast<int32_t>(w[0]), 255);
-    EXPECT_EQ(w[1], red(p)) << w[0];
-    EXPECT_EQ(w[2], green(p)) << w[0];
-    EXPECT_EQ(w[3], blue(p)) << w[0];
+    EXPECT_EQ((Px{w[1], w[2], w[3]}), (Px{red(p), green(p), blue(p)})) << w[0];
   }
   for (int32_t x = 0; x < 256; ++x) {
     const uint32_t p = at(frame.get(), x, 254);
@@ -157,11 +151,9 @@ TEST_F(Plasma, GradientRowOrsAndTakesNegativePhaseAndPeriod) {
 }
 
 TEST_F(Plasma, AdvanceWrapsEveryPhaseByItsFrameStep) {
-  for (int32_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(waves[i][0], plasma_waves[i].frame_step) << i;
-    EXPECT_EQ(waves[i][1], plasma_waves[i].row_step) << i;
-    EXPECT_EQ(waves[i][2], plasma_waves[i].amplitude) << i;
-  }
+  for (int32_t i = 0; i < 6; ++i)
+    EXPECT_EQ((std::vector<int32_t>(waves[i], waves[i] + 3)),
+              (std::vector<int32_t>{plasma_waves[i].frame_step, plasma_waves[i].row_step, plasma_waves[i].amplitude})) << i;
   demo_plasma_advance();
   const int32_t once[6] = {4, 6, 2, 1021, 1022, 1023};
   for (int32_t i = 0; i < 6; ++i) EXPECT_EQ(once[i], plasma_phase[i]) << i;
@@ -219,10 +211,8 @@ TEST_F(Plasma, PartRuns750FramesWithTheLogoBouncing) {
   EXPECT_EQ(750, watch.frames);
   EXPECT_EQ(0, demo_state);
   ASSERT_EQ(750u, bounce_ys.size());
-  EXPECT_EQ(208, bounce_ys[0]);
-  EXPECT_EQ(203, bounce_ys[1]);
-  EXPECT_EQ(1, bounce_ys[64]);    // sample 32766
-  EXPECT_EQ(0, bounce_ys[192]);   // sample -32766
+  // Frames 0 and 1, then the samples 32766 and -32766.
+  EXPECT_EQ((std::vector<int32_t>{208, 203, 1, 0}), (std::vector<int32_t>{bounce_ys[0], bounce_ys[1], bounce_ys[64], bounce_ys[192]}));
   for (int n = 0; n < 750; ++n) {
     EXPECT_TRUE(bounce_ys[n] >= 0 && bounce_ys[n] <= 208) << n;
     EXPECT_EQ(n % 256 == 255, bounce_phases[n] == 0) << n;

@@ -5,14 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include <unistd.h>
 #include "tests/support.h"
@@ -21,12 +17,6 @@ namespace {
 
 const std::string raster_line = "RASTER error\n";
 const std::string img_line = "IMG error\n";
-
-std::string repeated(const std::string& line, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i) out += line;
-  return out;
-}
 
 // A raster whose entry i is 0x00010000 * i + 0x55, every entry distinct.
 OwnedRaster counting(int32_t length) {
@@ -117,9 +107,9 @@ TEST(Raster, FillRowClipsToTheImage) {
               raster_fill_row(image.get(), 0xD4, 2, -4, -1);
             }),
             "");
-  for (int32_t x = 0; x < w; ++x) expected[1 * w + x] = 0xA1;
-  for (int32_t x = 2; x <= 4; ++x) expected[3 * w + x] = 0xB2;
-  for (int32_t x = 5; x < w; ++x) expected[4 * w + x] = 0xC3;
+  std::fill_n(&expected[1 * w], w, 0xA1);
+  std::fill_n(&expected[3 * w + 2], 3, 0xB2);
+  std::fill_n(&expected[4 * w + 5], w - 5, 0xC3);
   expected[0] = 0xC3;
   EXPECT_EQ(pixels_of(image.get()), expected);
 
@@ -231,8 +221,7 @@ TEST(Raster, LifeCycleResizeAndClear) {
 
   raster_destroy(&raster);
   EXPECT_EQ(raster, nullptr);
-  EXPECT_EQ(output_of([&] { raster_destroy(&raster); }), raster_line);
-  EXPECT_EQ(output_of([] { raster_destroy(nullptr); }), raster_line);
+  EXPECT_EQ(output_of([&] { raster_destroy(&raster); raster_destroy(nullptr); }), repeated(raster_line, 2));
 
   // Clear stops at the length, in a caller's static-style table.
   uint32_t storage[6] = {1, 2, 3, 4, 5, 6};

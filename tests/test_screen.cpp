@@ -120,17 +120,6 @@ class DummyScreen : public DummyScreenTest {
 
 // ---- child processes ------------------------------------------------------
 
-// A line from fd, waiting at most timeout_ms for each character.
-std::string read_line(int fd, int timeout_ms = 15000) {
-  std::string line;
-  for (;;) {
-    pollfd ready{fd, POLLIN, 0};
-    char c = 0;
-    if (poll(&ready, 1, timeout_ms) <= 0 || read(fd, &c, 1) != 1 || c == '\n') return line;
-    line += c;
-  }
-}
-
 void write_line(int fd, const std::string& text) {
   const std::string line = text + "\n";
   if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) _exit(3);

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support.h"
+
 namespace {
 
 constexpr size_t text_length = 1984;
@@ -23,23 +25,6 @@ const std::vector<std::string> key_help = {
 };
 
 std::string_view whole_text() { return {scroll_text, std::strlen(scroll_text)}; }
-
-// The lines of text without their line breaks; a piece after the last line
-// break (a line without one) counts as a line too.
-std::vector<std::string> lines_of(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(text.substr(start));
-      break;
-    }
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
 
 bool only_spaces(const std::string& line) { return line.find_first_not_of(' ') == std::string::npos; }
 

@@ -127,12 +127,9 @@ TEST(XmWriter, DeltaCodecRoundTripsAndMatchesTheReferenceBytes) {
   const int16_t reference[] = {100, 100, -100};
   uint8_t coded[6] = {};
   ASSERT_EQ(xm_delta_encode(reference, 3, 8, coded), 3u);
-  EXPECT_EQ(coded[0], 0x64);
-  EXPECT_EQ(coded[1], 0x00);
-  EXPECT_EQ(coded[2], 0x38);
+  EXPECT_EQ(std::vector<uint8_t>(coded, coded + 3), (std::vector<uint8_t>{0x64, 0x00, 0x38}));
   ASSERT_EQ(xm_delta_encode(reference, 3, 16, coded), 6u);
-  EXPECT_EQ(coded[4], 0x38);  // -200 as little-endian 16-bit: 0xFF38
-  EXPECT_EQ(coded[5], 0xFF);
+  EXPECT_EQ(std::vector<uint8_t>(coded + 4, coded + 6), (std::vector<uint8_t>{0x38, 0xFF}));  // -200: 0xFF38
 
   for (uint8_t bits : {uint8_t{8}, uint8_t{16}}) {
     const int16_t lo = bits == 8 ? -128 : -32768;
@@ -164,10 +161,8 @@ TEST(XmWriter, WrittenModuleWalksExactlyToItsEnd) {
   std::snprintf(m->name, sizeof m->name, "walk test");
   std::snprintf(m->tracker, sizeof m->tracker, "xm writer test");
   m->song_length = 4;
-  m->orders[0] = 0;
-  m->orders[1] = 2;
-  m->orders[2] = 1;
-  m->orders[3] = 2;
+  const uint8_t orders[] = {0, 2, 1, 2};
+  std::memcpy(m->orders, orders, sizeof orders);
   m->restart = 1;
   m->speed = 3;
   m->bpm = 140;
@@ -212,15 +207,12 @@ TEST(XmWriter, WrittenModuleWalksExactlyToItsEnd) {
   const XmWalkResult w = xm_walk(file.data, file.size);
   EXPECT_EQ(w.error, "");
   EXPECT_EQ(w.end, file.size);
-  EXPECT_EQ(w.channels, 4);
-  EXPECT_EQ(w.song_length, 4);
-  EXPECT_EQ(w.restart, 1);
-  EXPECT_EQ(w.speed, 3);
-  EXPECT_EQ(w.bpm, 140);
+  // Channels, song length, restart, speed, BPM and samples as written.
+  EXPECT_EQ((std::vector<int>{w.channels, w.song_length, w.restart, w.speed, w.bpm, w.samples}),
+            (std::vector<int>{4, 4, 1, 3, 140, 2}));
   EXPECT_EQ(w.orders, (std::vector<int>{0, 2, 1, 2}));
   EXPECT_EQ(w.pattern_rows, (std::vector<int>{64, 32, 1}));
   EXPECT_EQ(w.notes_per_pattern, (std::vector<int>{128, 0, 0}));
-  EXPECT_EQ(w.samples, 2);
   // The 16-bit sample data sits at the end of instrument 1, delta coded.
   const size_t data_at = file.size - 33 - (263 + 40 + 77) - 602;
   std::vector<int16_t> back(301);

@@ -3,12 +3,13 @@
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
+
+#include "tests/process.h"
 
 struct XvfbServer {
   pid_t pid;            // -1 when not running
@@ -51,13 +52,7 @@ inline XvfbServer xvfb_start(int width, int height, int depth, int timeout_ms = 
     return server;
   }
   server.pid = pid;
-  std::string number;
-  for (;;) {
-    pollfd ready{fds[0], POLLIN, 0};
-    char c = 0;
-    if (poll(&ready, 1, timeout_ms) <= 0 || read(fds[0], &c, 1) != 1 || c == '\n') break;
-    number += c;
-  }
+  const std::string number = read_line(fds[0], timeout_ms);
   close(fds[0]);
   if (number.empty()) {
     xvfb_stop(&server);
