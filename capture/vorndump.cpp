@@ -1,6 +1,8 @@
 // vorndump: the intro's pictures and sound as a list of digests, to compare
 // one build of the program with another.
 //   vorndump [--frames N] OUTPUT
+//   vorndump --scroll-text
+//   vorndump --budgets
 // Runs the intro as vorncapture records it at 60 frames a second, from the
 // data files in the working directory, with ESC pressed in frame N (one
 // pass by default), and writes one line per frame to OUTPUT: its number,
@@ -8,6 +10,9 @@
 // and that of the sound after it (16-bit values, little-endian), in
 // hexadecimal.  Exits 0
 // when every frame a whole run presents is in OUTPUT.
+// --scroll-text writes the scroller's text to standard output as it is
+// built in; --budgets writes each part's name and frames, one part a line
+// in the order they run ("zoom 1004" for its four logos).
 #include <SDL_main.h>
 
 #include <cinttypes>
@@ -17,6 +22,7 @@
 #include <type_traits>
 
 #include "capture/capture.h"
+#include "fx/font.h"
 
 namespace {
 
@@ -54,14 +60,29 @@ bool take_sound(void* context, const int16_t* values, int32_t samples) {
 }
 
 int usage() {
-  std::fputs("usage: vorndump [--frames N] OUTPUT\n", stderr);
+  std::fputs("usage: vorndump [--frames N] OUTPUT | --scroll-text | --budgets\n", stderr);
   return 2;
+}
+
+int written(int printed) {
+  return printed >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int print_scroll_text() {
+  return written(std::fputs(scroll_text, stdout));
+}
+
+int print_budgets() {
+  return written(std::printf("zoom %" PRId32 "\nrolls %" PRId32 "\nplasma %" PRId32 "\n",
+                             zoom_logo_count * zoom_frames, rolls_frames, plasma_frames));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   int32_t frames = capture_default_frames;
+  if (argc == 2 && std::strcmp(argv[1], "--scroll-text") == 0) return print_scroll_text();
+  if (argc == 2 && std::strcmp(argv[1], "--budgets") == 0) return print_budgets();
   if (argc == 4 && std::strcmp(argv[1], "--frames") == 0) {
     frames = static_cast<int32_t>(std::strtol(argv[2], nullptr, 10));
     if (frames < 1 || frames > capture_max_frames) return usage();

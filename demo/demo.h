@@ -43,7 +43,10 @@ void demo_shutdown();
 // demo_fade_steps times: darken the frame by 2 and present it.
 void demo_fade_out();
 // The end of every frame: presents frame_image, polls the keys and applies
-// the held key (which may set demo_state); a SIGINT or SIGTERM caught by
+// a key once per press, in the first frame that sees it down (which may
+// set demo_state): the cell's code is applied when it is not 0 and not the
+// code last applied, and a 0 in the cell forgets that code, so a key
+// pressed while another is still down acts too; a SIGINT or SIGTERM caught by
 // demo_signals_install's handler sets demo_state to 1, as ESC does.
 void demo_present_frame();
 // Prints "VORNDEMO Error.\n" on standard output while error_report is on.

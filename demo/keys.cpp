@@ -5,6 +5,10 @@
 int32_t scroll_speed = 2;
 uint8_t show_scroller = 1;
 
+void demo_skip_part() {
+  demo_state = 2;
+}
+
 void demo_handle_key(int8_t code) {
   switch (code) {
     case 27:   // ESC
@@ -13,7 +17,7 @@ void demo_handle_key(int8_t code) {
       demo_state = 1;
       break;
     case ' ':
-      demo_state = 2;
+      demo_skip_part();
       break;
     case '7':
       scroll_speed = 1;

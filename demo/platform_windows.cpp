@@ -1,10 +1,11 @@
 // What the programs do differently on Windows, in one place.  main below
 // takes the place of SDL 1.2's SDLmain: it runs first, readies the process
 // and calls the program's own main, which SDL_main.h renamed SDL_main.
-// Readying the process: the console, the data folder and the window's
-// scale.  The quit from outside (demo/signals.h) comes from the console's
+// Readying the process: the console, the data folder, the window's scale
+// and what the desktop compositor tells of the display.  The quit from outside (demo/signals.h) comes from the console's
 // Ctrl-C and Ctrl-Break, as SIGINT and SIGTERM do it on Linux.
 #include <SDL_main.h>
+#include <dwmapi.h>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -90,6 +91,57 @@ int32_t fitting_scale() {
   return std::max(1, height * 2 / 3 / demo_height);
 }
 
+// The desktop compositor (DWM), from dwmapi.dll loaded at run time: the
+// program starts where it is missing.  While composition is on, a picture
+// reaches the display with the next composition, once a refresh.
+struct Compositor {
+  HRESULT(WINAPI* is_enabled)(BOOL*);
+  HRESULT(WINAPI* timing)(HWND, DWM_TIMING_INFO*);
+  HRESULT(WINAPI* flush)();
+};
+Compositor compositor{};
+
+template <typename Function>
+void look_up(HMODULE dll, const char* name, Function* function) {
+  *function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+void load_compositor() {
+  const HMODULE dll = LoadLibraryW(L"dwmapi.dll");
+  if (dll == nullptr) return;
+  look_up(dll, "DwmIsCompositionEnabled", &compositor.is_enabled);
+  look_up(dll, "DwmGetCompositionTimingInfo", &compositor.timing);
+  look_up(dll, "DwmFlush", &compositor.flush);
+}
+
+bool composing() {
+  BOOL on = FALSE;
+  return compositor.is_enabled != nullptr && compositor.is_enabled(&on) == S_OK && on;
+}
+
+// The display's refreshes a second: the compositor's rate, else the
+// desktop mode's frequency (0 and 1 there stand for the hardware's
+// default), else 0, unknown.
+double refresh_rate() {
+  DWM_TIMING_INFO timing{};
+  timing.cbSize = sizeof timing;
+  if (compositor.timing != nullptr && compositor.timing(nullptr, &timing) == S_OK &&
+      timing.rateRefresh.uiNumerator > 0 && timing.rateRefresh.uiDenominator > 0)
+    return static_cast<double>(timing.rateRefresh.uiNumerator) / timing.rateRefresh.uiDenominator;
+  DEVMODEW mode{};
+  mode.dmSize = sizeof mode;
+  if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1)
+    return mode.dmDisplayFrequency;
+  return 0;
+}
+
+// After each show, where composition is on: the wait for the next
+// composition, so that the pace finds a show that waits for the display.
+// (Wine returns from DwmFlush at once; the pace then keeps to the clock.)
+void after_show() {
+  if (compositor.flush != nullptr && composing()) compositor.flush();
+}
+
 }  // namespace
 
 void demo_signals_install() {
@@ -113,6 +165,8 @@ int main(int argc, char** argv) {
   write_as_is();
   enter_data_folder();
   screen_set_window_scale(fitting_scale());
+  load_compositor();
+  screen_set_display_hook(ScreenDisplayHook{refresh_rate, after_show});
   // What SDLmain would say about the program: its instance, and the name
   // of its window class, which is also the window's title.
   static char name[] = "vorndemo";

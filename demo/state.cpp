@@ -33,9 +33,21 @@ void demo_error() {
   fputs("VORNDEMO Error.\n", stdout);
 }
 
+namespace {
+
+// The key code last acted on, kept across parts and logos; 0 once the
+// cell has held no key.
+uint8_t acted_key = 0;
+
+}  // namespace
+
 void demo_present_frame() {
   screen_present_copy(screen, frame_image);
   screen_poll_keys(key_cell);
-  if (key_cell != nullptr && key_cell->keys != nullptr) demo_handle_key(static_cast<int8_t>(key_cell->keys[0]));
+  if (key_cell != nullptr && key_cell->keys != nullptr) {
+    const uint8_t code = key_cell->keys[0];
+    if (code != 0 && code != acted_key) demo_handle_key(static_cast<int8_t>(code));
+    acted_key = code;
+  }
   if (demo_signal_received()) demo_state = 1;  // as ESC
 }

@@ -2,9 +2,10 @@
 # The intro as a person meets it: the built vorndemo, started in a copy of
 # data/ on a private Xvfb server, steered with xdotool keys and watched with
 # xwd.  The main run goes under gdb, whose breakpoints log each part as it
-# starts, the frames each part ran and each time SPACE is acted on, and
-# photograph every part and the window before and after the fade; its
-# standard output is checked against the scroll text.  With
+# starts, the frames each part ran, each skip, the strip's freezing and
+# thawing, and photograph every part and the window before and after the
+# fade; its standard output is checked against the scroll text, which
+# vorndump tells, as it tells the parts' frame budgets.  With
 # VORN_SDL=sdl12-compat every run goes on sdl12-compat (SDL 1.2 over SDL 2,
 # its wait for the display off), otherwise on classic SDL 1.2 (skipped
 # where the machine has none).  Screenshots
@@ -60,13 +61,14 @@ shot() {
 
 brightest() { pamsumm -max -brief "$out/$1.ppm"; }
 
-# press KEY LIMIT CONDITION...: holds the key until CONDITION... holds (at
-# most LIMIT seconds), then lets it go.  Held keys act in every frame, so a
-# fixed short tap could fall between two frames and never be seen.
+# press KEY LIMIT CONDITION...: holds the key for 0.3 s, as a person
+# presses it, and on until CONDITION... holds (at most LIMIT seconds), then
+# lets it go; a key pressed and let go within one frame is never seen.
 press() {
   local key=$1 limit=$2
   shift 2
   xdotool mousemove 128 128 keydown "$key"
+  sleep 0.3
   local seen=0
   wait_for "$limit" "$@" || seen=1
   xdotool keyup "$key"
@@ -80,33 +82,36 @@ lines_in() { grep -c "$2" "$1" || true; }
 img_errors() { { grep -o 'IMG error' "$1" || true; } | wc -l; }
 
 # The three parts, in their order, with their frame budgets.
-parts=(zoom rolls plasma)
-budgets=(1004 1500 750)
+dump="$VORN_BINARY_DIR/capture/vorndump"
+"$dump" --budgets >"$work/budgets" || fail "vorndump --budgets failed"
+parts=() budgets=()
+while read -r p n; do parts+=("$p") budgets+=("$n"); done <"$work/budgets"
+[ "${parts[*]}" = "zoom rolls plasma" ] || fail "vorndump lists the parts ${parts[*]}, not zoom rolls plasma"
 nm -C "$bin" >"$work/symbols"
 for p in "${parts[@]}"; do
   grep -q " T demo_part_$p()" "$work/symbols" || fail "demo_part_$p is not in $bin"
 done
 
-# The scroll text as its source spells it, one literal a line, and the
-# length of its echo after one whole visit of the rolls part: at speed 2 the
-# first character leaves the strip after (256 + 32) / 2 frames, then one
-# every 32 / 2 frames.
+# The scroll text, and the length of its echo after one whole visit of the
+# rolls part: at speed 2 the first character leaves the strip after
+# (256 + 32) / 2 frames, then one every 32 / 2 frames.
 text="$work/scroll_text.txt"
-sed -n 's/^    "\(.*\)\\n"$/\1/p' "$VORN_SOURCE_DIR/fx/scroll_text.cpp" >"$text"
-[ "$(wc -c <"$text")" -eq 1984 ] && [ "$(wc -l <"$text")" -eq 84 ] ||
-  fail "the scroll text rebuilt from fx/scroll_text.cpp has $(wc -c <"$text") characters in $(wc -l <"$text") lines, not 1984 in 84"
+"$dump" --scroll-text >"$text" || fail "vorndump --scroll-text failed"
+[ "$(wc -c <"$text")" -gt 100 ] || fail "vorndump tells a scroll text of $(wc -c <"$text") characters"
 rolls_echo=$(((${budgets[1]} - (256 + 32) / 2) / (32 / 2) + 1))
 
 # ---- run 1: parts, keys, fade and exit, under gdb ---------------------------
 
 # gdb logs "part NAME" as each part starts, preceded by "frames N", the
-# frames the part before it polled; "skip" each time SPACE is acted on; and
-# "fade".  It photographs each part at its shot_frame-th frame the first
+# frames the part before it polled; "skip" each time SPACE is acted on;
+# "tick" every 30 frames; "frozen" at the first frame of the rolls part that
+# draws no letter into the strip after one that did, and "strip CODE" at the
+# first frame that draws one after one that did not, with CODE the first
+# letter's code (both note the length of the echo so far); and "fade".  It
+# photographs each part at its shot_frame-th frame the first
 # time it runs, the screen as the fade starts (a one-time breakpoint: where
 # the fade is inlined, its location may lie inside the loop) and as it
 # ends, and notes the length of the echo when the plasma part first starts.
-skip_line=$({ grep -n 'demo_state = 2;' "$VORN_SOURCE_DIR/demo/keys.cpp" || true; } | cut -d: -f1)
-[ "$(wc -w <<<"$skip_line")" -eq 1 ] || fail "demo/keys.cpp has no single line 'demo_state = 2;'"
 shot_frame=200
 grab() { echo "shell xwd -root -silent | xwdtopnm 2>/dev/null > '$out/$1.ppm'"; }
 dir=$(fresh_data full)
@@ -116,6 +121,9 @@ log="$out/full.gdb.log"
   echo "set confirm off"
   echo "set breakpoint pending off"
   echo 'set $frames = 0'
+  echo 'set $all = 0'
+  echo 'set $drawn = -1'
+  echo 'set $frozen = 0'
   echo 'set $part = -1'
   echo 'set $echo_noted = 0'
   for i in "${!parts[@]}"; do
@@ -129,13 +137,21 @@ log="$out/full.gdb.log"
     fi
     printf 'continue\nend\n'
   done
-  printf 'break screen_poll_keys\ncommands\nsilent\nset $frames = $frames + 1\nif $frames == %d\n' "$shot_frame"
+  printf 'break font_blit_glyph if $drawn != $all\ncommands\nsilent\n'
+  printf 'if $drawn != $all - 1\nprintf "strip %%d\\n", code\nset $frozen = 0\nshell stat -c %%s %s > %s\nend\n' \
+    "'$out/full.out'" "'$work/echo-at-strip'"
+  printf 'set $drawn = $all\ncontinue\nend\n'
+  printf 'break screen_poll_keys\ncommands\nsilent\n'
+  printf 'if $part == 1 && $drawn != $all && $frozen == 0\nset $frozen = 1\nprintf "frozen\\n"\nshell stat -c %%s %s > %s\nend\n' \
+    "'$out/full.out'" "'$work/echo-at-freeze'"
+  printf 'set $all = $all + 1\nif $all %% 30 == 0\nprintf "tick\\n"\nend\n'
+  printf 'set $frames = $frames + 1\nif $frames == %d\n' "$shot_frame"
   for i in "${!parts[@]}"; do
     p=${parts[$i]}
     printf 'if $part == %d && $shot_%s == 0\nset $shot_%s = 1\n%s\nend\n' "$i" "$p" "$p" "$(grab "part-$p")"
   done
   printf 'end\ncontinue\nend\n'
-  printf 'break keys.cpp:%d\ncommands\nsilent\nprintf "skip\\n"\ncontinue\nend\n' "$skip_line"
+  printf 'break demo_skip_part\ncommands\nsilent\nprintf "skip\\n"\ncontinue\nend\n'
   printf 'tbreak demo_fade_out\ncommands\nsilent\nprintf "fade\\n"\n%s\ncontinue\nend\n' "$(grab fade-start)"
   printf 'break screen_keys_destroy\ncommands\nsilent\n%s\ncontinue\nend\n' "$(grab fade-end)"
   echo "run > '$out/full.out' 2> '$out/full.err'"
@@ -155,19 +171,33 @@ successor() {
     [ "${parts[$i]}" = "$1" ] && echo "${parts[$(((i + 1) % ${#parts[@]}))]}"
   done
 }
-# Line numbers of the log: the first "skip" after line N, the part that
-# last started before line N and the first part that started after it.
-first_skip_after() { awk -v n="$1" 'NR > n && /^skip$/ { print NR; exit }' "$log"; }
-part_before() { awk -v n="$1" 'NR >= n { exit } /^part / { p = $2 } END { print p }' "$log"; }
-part_after() { awk -v n="$1" 'NR > n && /^part / { print $2; exit }' "$log"; }
-skip_after() { [ -n "$(first_skip_after "$1")" ]; }
-part_started_after() { [ -n "$(part_after "$1")" ]; }
-# No "skip" for 0.3 s: the key is up and the program has seen it go.
-no_more_skips() {
-  local n
-  n=$(lines_in "$log" '^skip$')
-  sleep 0.3
-  [ "$(lines_in "$log" '^skip$')" = "$n" ]
+# The lines after line N of the log that match PATTERN, counted; whether
+# there are any; K ticks after line N; the parts started after line N.
+count_after() { awk -v n="$1" -v re="$2" 'NR > n && $0 ~ re { c++ } END { print c + 0 }' "$log"; }
+seen_after() { [ "$(count_after "$1" "$2")" -gt 0 ]; }
+ticks_after() { [ "$(count_after "$1" '^tick$')" -ge "$2" ]; }
+parts_after() { awk -v n="$1" 'NR > n && /^part / { print $2 }' "$log" | paste -sd' '; }
+lines() { wc -l <"$log"; }
+# held_once KEY PATTERN WHAT: KEY held 0.3 s, and on until the log shows
+# PATTERN, then let go; 60 frames later it has been acted on once.
+held_once() {
+  local key=$1 pattern=$2 what=$3 mark up
+  mark=$(lines)
+  press "$key" 60 seen_after "$mark" "$pattern" || fail "$what: not acted on"
+  up=$(lines)
+  wait_for 120 ticks_after "$up" 2 || fail "$what: the frames did not go on"
+  acted=$mark
+}
+# space_in PART: SPACE held in PART lands on the part after it.
+space_in() {
+  running "$1" || fail "part $(last_part) runs where $1 was expected"
+  held_once space '^skip$' "SPACE in part $1"
+  local skips started
+  skips=$(count_after "$acted" '^skip$')
+  started=$(parts_after "$acted")
+  [ "$skips" -eq 1 ] || fail "SPACE held in part $1 was acted on $skips times"
+  [ "$started" = "$(successor "$1")" ] || fail "SPACE held in part $1 started the parts $started, not $(successor "$1") alone"
+  shot "after-space-$1"
 }
 start_shown() { shot start && [ "$(brightest start)" -gt 0 ]; }
 
@@ -212,33 +242,29 @@ cmp -s -n "$rolls_echo" "$out/full.out" "$text" ||
   fail "the echo does not begin with the scroll text: $(head -c 200 "$out/full.out")"
 pass "the rolls part echoes the first $rolls_echo characters of the scroll text"
 
-# SPACE: the part that starts after the first skip is the one after the
-# part it skipped.  A held key acts in every frame, so the parts that start
-# while it is still down may be skipped too; only the first skip is judged.
-# Each part is aimed at in turn until each has been skipped once.
-skipped=" "
-for ((try = 1; try <= 4 * ${#parts[@]}; try++)); do
-  target=""
-  for p in "${parts[@]}"; do
-    [[ "$skipped" == *" $p "* ]] || { target=$p; break; }
-  done
-  [ -n "$target" ] || break
-  wait_for 30 no_more_skips || fail "parts are still skipped after SPACE was let go"
-  wait_for 300 running "$target" || fail "part $target did not come round again"
-  mark=$(wc -l <"$log")
-  press space 30 skip_after "$mark" || fail "SPACE in part $(last_part) was not acted on"
-  at=$(first_skip_after "$mark")
-  from=$(part_before "$at")
-  wait_for 60 part_started_after "$at" || fail "no part started after SPACE in part $from"
-  got=$(part_after "$at")
-  [ "$got" = "$(successor "$from")" ] || fail "SPACE in part $from started part $got, not $(successor "$from")"
-  shot "after-space-$try"
-  skipped+="$from "
-done
-for p in "${parts[@]}"; do
-  [[ "$skipped" == *" $p "* ]] || fail "SPACE never fell into part $p in $((try - 1)) presses"
-done
-pass "SPACE moves on to the next part (skipped:$skipped)"
+# One press, one action: SPACE held in each part lands on the next; key 1
+# held in the rolls part freezes the strip while the echo goes on, and a
+# second press lets it follow the text again.
+wait_for 300 running "${parts[0]}" || fail "part ${parts[0]} did not come round again"
+space_in "${parts[0]}"
+held_once 1 '^frozen$' "key 1 in part $(last_part)"
+wait_for 120 ticks_after "$(lines)" 2 || fail "the frames did not go on with the strip frozen"
+frozen_at=$(cat "$work/echo-at-freeze")
+echoed=$(wc -c <"$out/full.out")
+[ "$(count_after "$acted" '^frozen$')" -eq 1 ] && [ "$(count_after "$acted" '^strip ')" -eq 0 ] ||
+  fail "key 1 held flipped the scroller more than once: $(awk -v n="$acted" 'NR > n && /^(frozen|strip )/' "$log" | paste -sd,)"
+[ "$echoed" -ge $((frozen_at + 2)) ] || fail "the echo stopped with the strip: $frozen_at characters when it froze, $echoed now"
+held_once 1 '^strip ' "the second key 1"
+[ "$(count_after "$acted" '^strip ')" -eq 1 ] && [ "$(count_after "$acted" '^frozen$')" -eq 0 ] ||
+  fail "the second key 1 flipped the scroller more than once: $(awk -v n="$acted" 'NR > n && /^(frozen|strip )/' "$log" | paste -sd,)"
+code=$(awk -v n="$acted" 'NR > n && /^strip / { print $2; exit }' "$log")
+at=$(cat "$work/echo-at-strip")
+want=$(od -An -tu1 -j "$at" -N1 "$text" | tr -d ' ')
+[ "$code" = "$want" ] || fail "the strip came back with the code $code in front, not $want, the text's after the $at characters echoed"
+pass "key 1 freezes the strip while the echo goes on ($frozen_at to $echoed characters); again, the strip follows the text"
+space_in "${parts[1]}"
+space_in "${parts[2]}"
+pass "SPACE held 0.3 s in each part lands on the next part"
 
 press Escape 300 intro_gone || fail "ESC did not end the run"
 wait "$intro_pid" || true

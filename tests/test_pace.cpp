@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "video/pace.h"
@@ -13,6 +14,7 @@ namespace {
 struct FakeDisplay {
   double refresh = 0;       // seconds; 0: shows do not wait for the display
   double show_cost = 0.0005;
+  bool flush = false;       // shows that cost nothing, then wait for the compositor's next frame
   double time = 0;
   int32_t shows = 0;
 };
@@ -23,7 +25,11 @@ PaceDisplay display_of(FakeDisplay* fake) {
       [](void* context) {
         FakeDisplay& d = *static_cast<FakeDisplay*>(context);
         d.time += d.show_cost;
-        if (d.refresh > 0) d.time = std::ceil(d.time / d.refresh - 1e-9) * d.refresh;
+        if (d.flush) {
+          d.time = (std::floor(d.time / d.refresh + 1e-9) + 1) * d.refresh;
+        } else if (d.refresh > 0) {
+          d.time = std::ceil(d.time / d.refresh - 1e-9) * d.refresh;
+        }
         ++d.shows;
       },
       [](void* context) { return static_cast<FakeDisplay*>(context)->time; },
@@ -61,10 +67,12 @@ TEST(Pace, RepeatsBringTheRateClosestToSixty) {
   EXPECT_EQ(pace_repeats(0), 1);
 }
 
+// Shows that wait for the display, and (at a reported 144 Hz) shows that
+// cost nothing and then wait for the compositor's next frame.
 TEST(Pace, AWaitingDisplayShowsEveryFrameForTheSameRefreshes) {
-  for (const double hz : {60.0, 144.0, 240.0}) {
-    FakeDisplay fake{1 / hz};
-    Pace pace = pace_start();
+  for (const auto& [hz, reported] : {std::pair{60.0, 0.0}, {144.0, 0.0}, {240.0, 0.0}, {144.0, 144.0}}) {
+    FakeDisplay fake{1 / hz, reported > 0 ? 0 : 0.0005, reported > 0};
+    Pace pace = pace_start(reported);
     const std::vector<double> ends = run(&pace, &fake, 200);
     EXPECT_EQ(pace.mode, PaceMode::display) << hz << " Hz";
     EXPECT_EQ(pace.repeats, pace_repeats(1 / hz)) << hz << " Hz";
@@ -72,13 +80,18 @@ TEST(Pace, AWaitingDisplayShowsEveryFrameForTheSameRefreshes) {
   }
 }
 
+// A reported refresh rate spaces the frames as many refreshes apart as a
+// waiting display would show them.
 TEST(Pace, WhereShowingDoesNotWaitTheClockSpacesTheFrames) {
   for (const double cost : {0.0001, 0.003, 0.01}) {  // a window, a large or slow surface
-    FakeDisplay fake{0, cost};
-    Pace pace = pace_start();
-    const std::vector<double> ends = run(&pace, &fake, 200);
-    EXPECT_EQ(pace.mode, PaceMode::clock) << cost;
-    expect_steady(ends, 100, 1 / pace_frame_rate);
+    for (const auto& [reported, interval] : {std::pair{0.0, 1 / 60.0}, {144.0, 1 / 72.0}, {120.0, 1 / 60.0},
+                                            {165.0, 1 / 55.0}, {59.94, 1 / 59.94}}) {
+      FakeDisplay fake{0, cost};
+      Pace pace = pace_start(reported);
+      const std::vector<double> ends = run(&pace, &fake, 200);
+      EXPECT_EQ(pace.mode, PaceMode::clock) << cost << " s, " << reported << " Hz";
+      expect_steady(ends, 100, interval);
+    }
   }
 }
 

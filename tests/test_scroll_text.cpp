@@ -1,7 +1,6 @@
 // Tests of the form of the built-in scroll text: its length and line
 // layout, the two key-help blocks, the blank and closing lines, line
-// lengths, trailing spaces and the character set; and that its source
-// lines rebuild it, one literal per line.
+// lengths, trailing spaces and the character set.
 #include "fx/font.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,7 +55,7 @@ bool allowed_char(char c) {
          (code >= 64 && code <= 90) || code == 95;
 }
 
-TEST(ScrollText, LengthLineLayoutAndSourceForm) {
+TEST(ScrollText, LengthAndLineLayout) {
   const std::string_view text = whole_text();
   EXPECT_EQ(text.size(), text_length);
   ASSERT_FALSE(text.empty());
@@ -90,27 +88,6 @@ TEST(ScrollText, LengthLineLayoutAndSourceForm) {
   }
   for (size_t n : {14u, 56u, 83u}) EXPECT_FALSE(only_spaces(line(n))) << "line " << n;
   EXPECT_EQ(line(84), std::string(22, ' '));
-
-  // Every line of the source that holds text is one literal of the form
-  // <4 spaces>"<line>\n", so the text can be rebuilt from the source alone.
-  std::ifstream source(VORN_SOURCE_DIR "/fx/scroll_text.cpp");
-  ASSERT_TRUE(source.good());
-  const std::string head = "    \"";
-  const std::string tail = "\\n\"";
-  std::vector<std::string> rebuilt;
-  for (std::string row; std::getline(source, row);) {
-    if (row.size() < head.size() + tail.size() || row.compare(0, head.size(), head) != 0 ||
-        row.compare(row.size() - tail.size(), tail.size(), tail) != 0)
-      continue;
-    rebuilt.push_back(row.substr(head.size(), row.size() - head.size() - tail.size()));
-    EXPECT_EQ(rebuilt.back().find('\\'), std::string::npos) << "escape in source line: " << row;
-  }
-  EXPECT_EQ(rebuilt.size(), line_count);
-  size_t same = 0;
-  while (same < rebuilt.size() && same < lines.size() && rebuilt[same] == lines[same]) ++same;
-  EXPECT_TRUE(rebuilt == lines) << "source and text part at line " << same + 1 << ": source \""
-                                << (same < rebuilt.size() ? rebuilt[same] : "(none)") << "\", text \""
-                                << (same < lines.size() ? lines[same] : "(none)") << "\"";
 }
 
 TEST(ScrollText, LinesHaveTheirLengthsSpacesAndCharacters) {

@@ -1,12 +1,10 @@
 // The three parts with the driver's own objects under SDL's dummy video
-// driver: frame budgets counted at the screen, SPACE pushed through SDL's
-// event queue, and the motion that carries over from one pass of the
+// driver: frame budgets counted at the screen, and the motion that carries over from one pass of the
 // sequence to the next.  The music start registers libmikmod's driver and
 // loader lists, which can be done once per process only (a second
 // demo_init hangs in the registration), so every case runs its demo_init ..
 // demo_shutdown in a child process of its own (in_data_copy), inside a
 // fresh copy of the data folder.
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -32,25 +30,13 @@
 namespace {
 
 // What the screen observer sees: presentations counted since the last
-// reset, the zoom logo of each, and a SPACE pressed and released at chosen
-// presentations.
+// reset and the zoom logo of each.
 struct Watch {
   int64_t frames = 0;
-  int64_t press_at = -1;
-  int64_t release_at = -1;
   bool scan = false;      // look for light in every presented pixel
   int64_t last_lit = 0;   // last presentation with a non-black pixel
   std::vector<const Image*> logos;
 };
-
-void push_space(Uint8 type) {
-  SDL_Event event{};
-  event.type = type;
-  event.key.type = type;
-  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  event.key.keysym.sym = SDLK_SPACE;
-  EXPECT_EQ(SDL_PushEvent(&event), 0);
-}
 
 void observe(void* context, const Image* image) {
   Watch& watch = *static_cast<Watch*>(context);
@@ -59,35 +45,22 @@ void observe(void* context, const Image* image) {
   const size_t n = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
   for (size_t i = 0; watch.scan && i < n; ++i)
     if (image->pixels[i] != 0) watch.last_lit = watch.frames;
-  if (watch.frames == watch.press_at) push_space(SDL_KEYDOWN);
-  if (watch.frames == watch.release_at) push_space(SDL_KEYUP);
 }
 
 Watch watch;
 
-void start_watch(int64_t press_at = -1, int64_t release_at = -1, bool scan = false) {
-  watch = Watch{0, press_at, release_at, scan, 0, {}};
+void start_watch(bool scan = false) {
+  watch = Watch{0, scan, 0, {}};
   screen_set_observer(observe, &watch);
 }
 
 // One part as the main loop runs it: the count of its presentations; a
 // skip is cleared afterwards, a quit would be left standing.
-int64_t run_part(void (*part)(), int64_t press_at = -1, int64_t release_at = -1) {
-  start_watch(press_at, release_at);
+int64_t run_part(void (*part)()) {
+  start_watch();
   part();
   if ((demo_state & 1u) == 0) demo_state = 0;
   return watch.frames;
-}
-
-// Lets go of SPACE and checks that the next frame end applies no key.
-void release_space() {
-  push_space(SDL_KEYUP);
-  screen_poll_keys(key_cell);
-  ASSERT_NE(key_cell, nullptr);
-  EXPECT_EQ(key_cell->keys[0], 0);
-  demo_state = 0;
-  demo_present_frame();
-  EXPECT_EQ(demo_state, 0);
 }
 
 int32_t wrap(int64_t value, int32_t n) {
@@ -184,7 +157,7 @@ TEST(Sequence, ThreePassesRunTheirBudgetsAndCarryTheMotionOn) {
     // From the bar phase 0 at start the three rolls runs end at 6000,
     // 12000 and 18000 steps: 880, 736 and 592 in the table.
     EXPECT_EQ(bar_phase, 592);
-    start_watch(-1, -1, true);
+    start_watch(true);
     demo_shutdown();
     // The plasma's last frame fades out: no channel survives 128 steps of 2.
     EXPECT_EQ(watch.frames, 256);
@@ -208,47 +181,6 @@ TEST(Sequence, WithoutKolmiraTheZoomShowsThreeLogos) {
     EXPECT_EQ(watch.logos[502], logo_2008);
     EXPECT_EQ(watch.logos[752], logo_2008);
     EXPECT_EQ(zoom_field, nullptr);
-    demo_shutdown();
-  });
-  EXPECT_EQ(status, 0) << child_codes;
-}
-
-TEST(Sequence, SpaceEndsEachPartAfterTheFrameThatSawIt) {
-  // The observer runs inside the presentation, before that frame end polls
-  // the keys: a SPACE pushed during frame k is read by frame k's own poll,
-  // so frame k is the part's last.
-  const int status = in_data_copy({}, [] {
-    demo_init();
-    ASSERT_EQ(screen_has_surface(screen), 1);
-    ASSERT_NE(key_cell, nullptr);
-    // Down in frame 100 of the first zoom, up in the next frame, which the
-    // second zoom draws: the skip request stands, so the second, third and
-    // fourth zoom still draw one frame each.
-    EXPECT_EQ(run_part(demo_part_zoom, 100, 101), 103);
-    ASSERT_EQ(watch.logos.size(), 103u);
-    EXPECT_EQ(watch.logos[99], logo_vorn);
-    EXPECT_EQ(watch.logos[100], logo_present);
-    EXPECT_EQ(watch.logos[101], logo_kolmira);
-    EXPECT_EQ(watch.logos[102], logo_2008);
-    EXPECT_EQ(zoom_field, nullptr);
-    EXPECT_EQ(key_cell->keys[0], 0);
-    release_space();
-
-    Motion before = motion();
-    EXPECT_EQ(run_part(demo_part_rolls, 40), 40);
-    EXPECT_EQ(motion(), after_rolls(before, 40));
-    release_space();
-    before = motion();
-    EXPECT_EQ(run_part(demo_part_plasma, 25), 25);
-    EXPECT_EQ(motion(), after_plasma(before, 25));
-    release_space();
-
-    // Held from the first frame: every zoom and both other parts end after
-    // their first frame.
-    EXPECT_EQ(run_part(demo_part_zoom, 1), 4);
-    EXPECT_EQ(run_part(demo_part_rolls), 1);
-    EXPECT_EQ(run_part(demo_part_plasma), 1);
-    release_space();
     demo_shutdown();
   });
   EXPECT_EQ(status, 0) << child_codes;

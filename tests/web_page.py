@@ -41,19 +41,34 @@ TARGET_FPS = 60                # the pace the display's refresh is divided down 
 # Frames (numbered from 1, as the page counts presentations) compared with the
 # Linux program's: four zooms, the raster rolls, the plasma.  ESC is pressed in
 # QUIT_FRAME, as vorncapture does; then 256 frames fade to black.  The zoom's
-# frames are compared in a run of their own, held from its first frame.
-ZOOM_FRAMES = [400, 600, 754, 1004]
-ROLLS_FRAMES = [1005, 1006, 1750, 2504]
-PLASMA_FRAMES = [2505, 2506, 2900]
-QUIT_FRAME = 3254
-FADE_FRAME = QUIT_FRAME + 64
-LAST_FRAME = QUIT_FRAME + 256
+# frames are compared in a run of their own, held from its first frame.  The
+# parts' frame budgets come from the Linux build's vorndump (set_frame_plan).
+ZOOM_FRAMES = ROLLS_FRAMES = PLASMA_FRAMES = REFERENCE_FRAMES = []
+QUIT_FRAME = FADE_FRAME = LAST_FRAME = ROLLS_START = 0
 # After a restart: SPACE seen in frame SKIP_FRAME ends the zoom part; the
 # three zooms left show one frame each, then the raster rolls start afresh.
 SKIP_FRAME = 30
-ROLLS_START = 1005
-REFERENCE_FRAMES = sorted(set(ZOOM_FRAMES + ROLLS_FRAMES + PLASMA_FRAMES +
-                              [1, QUIT_FRAME, FADE_FRAME, LAST_FRAME, ROLLS_START]))
+
+
+def set_frame_plan(build):
+    """The frames compared, from the parts' budgets that vorndump tells."""
+    global ZOOM_FRAMES, ROLLS_FRAMES, PLASMA_FRAMES, REFERENCE_FRAMES
+    global QUIT_FRAME, FADE_FRAME, LAST_FRAME, ROLLS_START
+    result = subprocess.run([os.path.join(build, 'capture', 'vorndump'), '--budgets'],
+                            stdout=subprocess.PIPE, timeout=60, check=True)
+    budgets = dict((name, int(n)) for name, n in (line.split() for line in result.stdout.decode().splitlines()))
+    zoom, rolls, plasma = budgets['zoom'], budgets['rolls'], budgets['plasma']
+    # Two frames of the first logos, the fourth logo's first frame and the part's last.
+    ZOOM_FRAMES = [400, 600, zoom * 3 // 4 + 1, zoom]
+    ROLLS_START = zoom + 1
+    ROLLS_FRAMES = [ROLLS_START, ROLLS_START + 1, zoom + rolls // 2, zoom + rolls]
+    PLASMA_FRAMES = [zoom + rolls + 1, zoom + rolls + 2, zoom + rolls + plasma * 8 // 15]
+    QUIT_FRAME = zoom + rolls + plasma
+    FADE_FRAME = QUIT_FRAME + 64
+    LAST_FRAME = QUIT_FRAME + 256
+    REFERENCE_FRAMES = sorted(set(ZOOM_FRAMES + ROLLS_FRAMES + PLASMA_FRAMES +
+                                  [1, QUIT_FRAME, FADE_FRAME, LAST_FRAME, ROLLS_START]))
+
 
 KEYS = {'Escape': (27, 'Escape'), ' ': (32, 'Space'), 'f': (70, 'KeyF')}  # key: its code and name
 
@@ -632,6 +647,7 @@ def main():
         raise SystemExit('stopped by signal %d' % signum)
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
+    set_frame_plan(build)
     work = tempfile.mkdtemp(prefix='vorn-web-test-')
     try:
         return 0 if run(site, build, work) else 1

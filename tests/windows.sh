@@ -158,7 +158,7 @@ awk -v f="$fade" -v u="$unit" 'BEGIN { exit !(f >= 8 * u) }' ||
 pass "ESC: the run ended $fade s later (a character every $unit s), status 1"
 
 text="$work/scroll_text.txt"
-sed -n 's/^    "\(.*\)\\n"$/\1/p' "$source_dir/fx/scroll_text.cpp" >"$text"
+"$build/capture/vorndump" --scroll-text >"$text" || fail "vorndump --scroll-text failed"
 size=$(echoed)
 cmp -s -n "$size" "$out/intro.out" "$text" || fail "standard output is not the start of the scroll text: $(head -c 200 "$out/intro.out")"
 [ ! -s "$out/intro.err" ] || fail "standard error: $(head -c 400 "$out/intro.err")"

@@ -27,7 +27,7 @@ void decide(Pace* pace, double spaced) {
   const double gap = pace->packed / 4;
   pace->measure_at = 0;
   if (pace->packed < shortest_refresh || spaced >= pace->packed + gap / 2) {
-    if (pace->mode != PaceMode::clock) pace->due = pace->last + clock_period;
+    if (pace->mode != PaceMode::clock) pace->due = pace->last + pace->period;
     pace->mode = PaceMode::clock;
     return;
   }
@@ -70,7 +70,7 @@ void show_by_clock(Pace* pace, const PaceDisplay& display) {
   const double now = display.now(display.context);
   // More than a frame late (a stalled process, a slow show): the frames
   // after go on from now rather than hurry to catch up.
-  pace->due = now - pace->due > clock_period ? now + clock_period : pace->due + clock_period;
+  pace->due = now - pace->due > pace->period ? now + pace->period : pace->due + pace->period;
   pace->last = now;
 }
 
@@ -113,12 +113,14 @@ Pace pace_off() {
   Pace pace{};
   pace.mode = PaceMode::off;
   pace.repeats = 1;
+  pace.period = clock_period;
   return pace;
 }
 
-Pace pace_start() {
+Pace pace_start(double refresh) {
   Pace pace = pace_off();
   pace.mode = PaceMode::clock;
+  if (refresh > 0 && refresh <= pace_fastest_refresh) pace.period = pace_repeats(1 / refresh) / refresh;
   pace.measure_at = pace_clock_frames;
   return pace;
 }

@@ -2,7 +2,9 @@
 // showing a picture waits for the display's refresh, every frame stays on
 // screen for the same whole number of refreshes, the number that brings the
 // frame rate closest to 60 a second; where it does not wait, the frames are
-// spaced 1/60 s apart by the clock, sleeping in between.  The refresh is
+// spaced by the clock, sleeping in between: as many refreshes apart as the
+// display would show them, where the platform reports the display's
+// refresh rate, else 1/60 s.  The refresh is
 // learnt from the shows themselves: the first frames go by the clock, then
 // the display is measured over a few frames, each shown once more, and
 // while the display paces the frames their intervals are watched, so that a
@@ -22,7 +24,7 @@ inline constexpr double pace_fastest_refresh = 400;  // refreshes a second beyon
 
 enum class PaceMode : uint8_t {
   off,      // every frame is shown at once (SDL's dummy driver, capture, tests)
-  clock,    // frames spaced 1/60 s apart by the clock
+  clock,    // frames spaced `period` apart by the clock
   display,  // every frame shown for `repeats` refreshes of the display
 };
 
@@ -31,6 +33,7 @@ struct Pace {
   int64_t frames;      // frames shown since the pace was started
   int64_t measure_at;  // the first frame of the next measurement; 0: none
   int32_t repeats;     // display: refreshes each frame stays on screen
+  double period;       // clock: seconds from one frame to the next
   double due;          // clock: when the next frame is due
   double last;         // when the last frame was shown
   double packed;       // measuring: the median time a show takes right after another
@@ -61,8 +64,11 @@ int32_t pace_repeats(double period);
 // A pace that shows every frame at once.
 Pace pace_off();
 // A pace that starts by the clock and measures the display after the first
-// pace_clock_frames frames.
-Pace pace_start();
+// pace_clock_frames frames.  `refresh` is the display's refresh rate as the
+// platform reports it, 0 where unknown: the clock then spaces the frames
+// pace_repeats(1 / refresh) refreshes apart (72 frames a second at 144 Hz,
+// 55 at 165 Hz), or 1/60 s where it is unknown.
+Pace pace_start(double refresh = 0);
 // Shows the frame just painted, as the pace decides: at once, when it is
 // due by the clock, or for `repeats` refreshes.  The 2 * pace_probe_frames
 // frames from measure_at on are shown once more each, timed: right after

@@ -71,6 +71,7 @@ struct Showing {
   int32_t shows;
 };
 Showing showing{};
+ScreenDisplayHook display_hook{nullptr, nullptr};
 KeyCell* the_cell = nullptr;
 ScreenObserver observer = nullptr;
 void* observer_context = nullptr;
@@ -343,6 +344,7 @@ bool paint(const Image* image) {
 void show_picture(void*) {
   if (showing.shows++ > 0 && double_buffered && !paint(showing.image)) return;
   screen_update(showing.x, showing.y, showing.w, showing.h);
+  if (display_hook.after_show != nullptr) display_hook.after_show();
 }
 
 double seconds_now(void*) {
@@ -428,11 +430,16 @@ void screen_set_mode(Screen* screen, int32_t width, int32_t height) {
   screen->height = height;
   double_buffered = (video_surface->flags & SDL_DOUBLEBUF) != 0 ? 1 : 0;
   blackouts = enlarged ? 1 + double_buffered : 0;  // both buffers of a double-buffered surface
-  pace = pacing_possible() ? pace_start() : pace_off();
+  pace = pacing_possible() ? pace_start(display_hook.refresh_rate != nullptr ? display_hook.refresh_rate() : 0)
+                           : pace_off();
 }
 
 void screen_set_pacing(int on) {
   pacing_wanted = on != 0;
+}
+
+void screen_set_display_hook(ScreenDisplayHook hook) {
+  display_hook = hook;
 }
 
 void screen_set_fullscreen(int on) {

@@ -43,10 +43,21 @@ void screen_set_fullscreen(int on);
 void screen_set_window_scale(int32_t scale);
 // On (non-zero): the modes set from now on pace their presentations (see
 // video/pace.h): each frame stays on screen for the same number of the
-// display's refreshes, or 1/60 s by the clock where presenting does not
-// wait for the display.  Off, and under SDL's dummy driver, every
+// display's refreshes, or by the clock where presenting does not wait for
+// the display (the same refreshes apart where the display hook reports the
+// rate, else 1/60 s).  Off, and under SDL's dummy driver, every
 // presentation shows at once.  The program turns it on.
 void screen_set_pacing(int on);
+// What the platform knows of its display, for the pace: the refreshes a
+// second it reports (0: unknown), asked at each mode set, and a wait for
+// the display after each show (returning once the display has taken the
+// picture).  Either may be null: none.  The Windows program sets it, with
+// the desktop compositor's rate and its wait for the next composition.
+struct ScreenDisplayHook {
+  double (*refresh_rate)();
+  void (*after_show)();
+};
+void screen_set_display_hook(ScreenDisplayHook hook);
 // 1 when screen is the single Screen and holds a video surface, else 0.
 int screen_has_surface(const Screen* screen);
 // SDL's text for its last failure, e.g. why no video mode could be set.
