@@ -5,7 +5,8 @@
 # - sbuild in unshare mode from a mmdebstrap tarball of the release builds
 #   it for amd64, running its unit tests, and cross for arm64;
 # - lintian --pedantic -I -E, the release's own, run in a fresh root of it,
-#   shows no tag on the .dsc, the amd64 .buildinfo and each .deb;
+#   shows no tag on the .dsc, the amd64 .buildinfo and each .deb (the
+#   debug symbols' too);
 # - blhc --all finds nothing in either build log;
 # - autopkgtest runs debian/tests on the amd64 package, with its unshare
 #   virtualisation server on the sbuild tarball;
@@ -102,7 +103,7 @@ lint="$work/lintian"
 mkdir -p "$lint"
 cp "$dsc" "$source_dir"/dist/vorndemo_"${debian_version%-*}".orig.tar.gz \
   "$source_dir"/dist/vorndemo_"$debian_version".debian.tar.xz \
-  "$work/amd64/vorndemo_${debian_version}_amd64.buildinfo" "$deb" "$arm64_deb" "$lint/"
+  "$work/amd64/vorndemo_${debian_version}_amd64.buildinfo" "$work"/amd64/*.deb "$work"/arm64/*.deb "$lint/"
 # Debian 12's lintian knows Standards-Version 4.6.2 at most.
 suppress=$([ "$suite" = bookworm ] && echo "--suppress-tags newer-standards-version" || true)
 bash scripts/fresh-root.sh --work "$roots" --apt-cache --put "$lint" /root/lintian "$suite" bash -c "
