@@ -18,8 +18,9 @@
 #   bash tests/debian.sh ROOTS trixie|bookworm
 #
 # ROOTS keeps the tarballs (made when missing) and the fresh-root helper's
-# roots; the builds and logs go to ROOTS/debian-RELEASE, made anew.  Each
-# gate's time is printed as it passes.
+# roots; the builds and logs go to ROOTS/debian-RELEASE, made anew unless
+# REUSE=1 is set, which keeps the builds found there (to run the later
+# gates again).  Each gate's time is printed as it passes.
 set -euo pipefail
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -44,7 +45,7 @@ read -r mirror _ < <(debian_archive "$(. /etc/os-release && echo "${VERSION_CODE
   fail "no Debian mirror in this machine's apt sources"
 
 work="$roots/debian-$suite"
-rm -rf --one-file-system "$work"
+[ "${REUSE:-0}" = 1 ] || rm -rf --one-file-system "$work"
 mkdir -p "$work"
 export PULSE_SERVER=unix:/nonexistent/vorn-pulse
 
@@ -55,17 +56,19 @@ passed() {
   gate_start=$SECONDS
 }
 
-# tarball FILE VARIANT: FILE made by mmdebstrap when missing.
+# tarball FILE VARIANT [OPTION]...: FILE made by mmdebstrap when missing.
 tarball() {
   [ -f "$1" ] && return 0
   echo "debian: making $1" >&2
-  mmdebstrap --variant="$2" "$suite" "$1.part" "$mirror" >"$1.log" 2>&1 ||
+  mmdebstrap --variant="$2" "${@:3}" "$suite" "$1.part" "$mirror" >"$1.log" 2>&1 ||
     { tail -n 5 "$1.log" >&2; rm -f "$1.part"; fail "mmdebstrap could not make $1"; }
   mv "$1.part" "$1"
 }
 build_tar="$roots/sbuild-$suite.tar"
 base_tar="$roots/piuparts-$suite.tar.gz"
-tarball "$build_tar" buildd
+# apt-utils: apt's own solver of the release, which sbuild's cross
+# resolver calls (else it copies in the machine's, which may not run there).
+tarball "$build_tar" buildd --include=apt-utils
 tarball "$base_tar" minbase
 passed tarballs "$(basename "$build_tar") and $(basename "$base_tar")"
 
@@ -74,6 +77,8 @@ passed tarballs "$(basename "$build_tar") and $(basename "$base_tar")"
 build() {
   local folder=$1 source=$2
   shift 2
+  if [ "${REUSE:-0}" = 1 ] && [ -f "$folder/build.log" ]; then return 0; fi
+  rm -rf "$folder"
   mkdir -p "$folder"
   (cd "$folder" && sbuild --chroot-mode=unshare --chroot="$build_tar" --dist="$suite" --jobs=2 \
      --no-run-lintian --no-run-piuparts --no-run-autopkgtest --no-apt-upgrade --no-apt-distupgrade \
@@ -133,6 +138,7 @@ passed autopkgtest "$(awk '$2 == "PASS" { print $1 }' "$work/autopkgtest/summary
 first=$(git log --reverse --format=%H -S'vorndemo (1.0.0-1)' -- debian/changelog | head -n 1)
 [ -n "$first" ] || fail "no commit makes vorndemo 1.0.0-1"
 old="$work/old"
+rm -rf "$old"
 mkdir -p "$old/source"
 git archive --format=tar --prefix=vorndemo-1.0.0/ "$first" -- . ':(exclude)debian' | gzip -n >"$old/source/vorndemo_1.0.0.orig.tar.gz"
 tar -C "$old/source" -xzf "$old/source/vorndemo_1.0.0.orig.tar.gz"
