@@ -60,9 +60,13 @@ passed() {
 tarball() {
   [ -f "$1" ] && return 0
   echo "debian: making $1" >&2
-  mmdebstrap --variant="$2" "${@:3}" "$suite" "$1.part" "$mirror" >"$1.log" 2>&1 ||
-    { tail -n 5 "$1.log" >&2; rm -f "$1.part"; fail "mmdebstrap could not make $1"; }
-  mv "$1.part" "$1"
+  # The partial file's name ends as the tarball's, which tells mmdebstrap
+  # the format and the compression.
+  local partial="${1%%.tar*}.part.tar${1#*.tar}"
+  rm -rf "$partial"
+  mmdebstrap --variant="$2" "${@:3}" "$suite" "$partial" "$mirror" >"$1.log" 2>&1 ||
+    { tail -n 5 "$1.log" >&2; rm -rf "$partial"; fail "mmdebstrap could not make $1"; }
+  mv "$partial" "$1"
 }
 build_tar="$roots/sbuild-$suite.tar"
 base_tar="$roots/piuparts-$suite.tar.gz"
