@@ -132,6 +132,7 @@ passed blhc "silent on the amd64 and arm64 build logs"
 
 # ---- autopkgtest ----
 
+rm -rf "$work/autopkgtest"
 # The tarball has no package lists (mmdebstrap leaves none).
 autopkgtest --output-dir "$work/autopkgtest" --setup-commands="apt-get update -q" "$deb" "$dsc" -- \
   unshare --release "$suite" --arch amd64 --tarball "$build_tar" >"$work/autopkgtest.log" 2>&1 ||
