@@ -117,7 +117,7 @@ cp "$dsc" "$source_dir"/dist/vorndemo_"${debian_version%-*}".orig.tar.gz \
 suppress=$([ "$suite" = bookworm ] && echo "--suppress-tags newer-standards-version" || true)
 bash scripts/fresh-root.sh --work "$roots" --apt-cache --put "$lint" /root/lintian "$suite" bash -c "
   apt-get update -qq && apt-get install -y -q --no-install-recommends lintian >/dev/null &&
-  cd /root/lintian && lintian --version && lintian --pedantic -I -E $suppress *.dsc *.buildinfo *.deb >tags 2>&1
+  cd /root/lintian && lintian --version && lintian --pedantic -I -E $suppress *.dsc *.buildinfo *.deb >tags
   status=\$?; cat tags; [ \$status -eq 0 ] && [ ! -s tags ]" >"$work/lintian.log" 2>&1 ||
   { cat "$work/lintian.log" >&2; fail "lintian --pedantic -I -E left tags"; }
 passed lintian "$(grep -m 1 '^Lintian v' "$work/lintian.log"): no tag on $(cd "$lint" && ls ./*.dsc ./*.buildinfo ./*.deb | xargs -n 1 basename | paste -sd ' ')"
