@@ -25,7 +25,7 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable test-release windows test-windows
+.PHONY: all setup build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable test-release windows test-windows test-debian
 
 all: build
 
@@ -168,6 +168,15 @@ release: web
 test-release: release
 	@$(SETUP) root
 	bash tests/release.sh $(ROOTS)
+
+# Debian's gates on the source package (tests/debian.sh): sbuild for amd64
+# and cross for arm64, lintian, blhc, autopkgtest and piuparts, for Debian
+# 13 (SUITE=trixie) or 12 (SUITE=bookworm).
+SUITE ?= trixie
+test-debian:
+	@$(SETUP) debian
+	bash scripts/release.sh source
+	bash tests/debian.sh $(ROOTS) $(SUITE)
 
 # The portable archive alone.
 portable:

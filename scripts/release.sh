@@ -8,17 +8,22 @@
 #   bash scripts/release.sh packages   the source, the package, the portable
 #                                      archive and the Windows zip, without
 #                                      the site or the sums
+#   bash scripts/release.sh source     the source and the source package alone
 #
 # - vorndemo-VERSION.tar.gz: the source, git archive of HEAD
-# - vorndemo_VERSION-1_ARCH.deb: dpkg-buildpackage -b in that source,
-#   unpacked into a folder of its own
+# - vorndemo_VERSION.orig.tar.gz, vorndemo_VERSION-1.debian.tar.xz and
+#   vorndemo_VERSION-1.dsc: the Debian source package (3.0 (quilt)), the
+#   source without debian/ and debian/ beside it
+# - vorndemo_VERSION-1_ARCH.deb: dpkg-buildpackage -b in the source
+#   package, unpacked into a folder of its own (nocheck: make test-debian
+#   builds it with its unit tests)
 # - vorndemo-VERSION-linux-MACHINE.tar.xz: the portable archive, one folder
 #   with the launcher, lib/, data/ and the release texts
 # - vorndemo-VERSION-windows-x64.zip: the Windows program's folder, the
 #   program cross-built with mingw-w64 against classic SDL 1.2 and libmikmod
 #   from Debian's source packages
 # - vorndemo-VERSION-web.zip: the site of make web
-# - SHA256SUMS over the five
+# - SHA256SUMS over them all
 # Every time stamp is the Debian changelog's date (SOURCE_DATE_EPOCH).
 # It builds in build-release/, build-portable/ and build-windows/; JOBS sets
 # the parallel jobs (2 by default).
@@ -118,8 +123,8 @@ windows_zip() {
 case ${1:-} in
   portable) portable; exit 0 ;;
   windows) windows; exit 0 ;;
-  "" | packages) ;;
-  *) die "usage: bash scripts/release.sh [portable|windows|packages]" ;;
+  "" | packages | source) ;;
+  *) die "usage: bash scripts/release.sh [portable|windows|packages|source]" ;;
 esac
 
 # ---- the source --------------------------------------------------------------
@@ -131,14 +136,26 @@ git archive --format=tar --prefix="$name/" HEAD | gzip -9 -n >"$source_archive.p
 mv "$source_archive.part" "$source_archive"
 echo "release: wrote $source_archive" >&2
 
-# ---- the Debian package, built in the unpacked source ---------------------------
+# ---- the Debian source package, and the package built in it ---------------------
 
 work="$root/build-release"
 rm -rf "$work"
 mkdir -p "$work"
-tar -C "$work" -xzf "$source_archive"
+orig="vorndemo_$version.orig.tar.gz"
+git archive --format=tar --prefix="$name/" HEAD -- . ':(exclude)debian' | gzip -9 -n >"$dist/$orig.part"
+mv "$dist/$orig.part" "$dist/$orig"
+cp "$dist/$orig" "$work/"
+tar -C "$work" -xzf "$dist/$orig"
+tar -C "$work" -xzf "$source_archive" "$name/debian"
+(cd "$work" && dpkg-source -b "$name" >"$work/source.log" 2>&1) ||
+  { cat "$work/source.log" >&2; die "dpkg-source -b failed"; }
+dsc="vorndemo_$debian_version.dsc"
+cp "$work/$dsc" "$work/vorndemo_$debian_version.debian.tar.xz" "$dist/"
+echo "release: wrote $dist/$orig, $dsc and vorndemo_$debian_version.debian.tar.xz" >&2
+[ "${1:-}" != source ] || exit 0
+
 echo "release: building the Debian package in $work/$name" >&2
-(cd "$work/$name" && DEB_BUILD_OPTIONS="parallel=$jobs" dpkg-buildpackage -b -us -uc >"$work/build.log" 2>&1) ||
+(cd "$work/$name" && DEB_BUILD_OPTIONS="nocheck parallel=$jobs" dpkg-buildpackage -b -us -uc >"$work/build.log" 2>&1) ||
   { tail -n 30 "$work/build.log" >&2; die "dpkg-buildpackage failed; its whole output is in $work/build.log"; }
 deb="vorndemo_${debian_version}_$(dpkg --print-architecture).deb"
 cp "$work/$deb" "$dist/$deb"
@@ -161,5 +178,5 @@ echo "release: wrote $dist/$name-web.zip" >&2
 
 # ---- checksums ----------------------------------------------------------------------
 
-(cd "$dist" && sha256sum "$deb" "$name-linux-$(uname -m).tar.xz" "$name.tar.gz" "$windows_name.zip" "$name-web.zip" >SHA256SUMS)
+(cd "$dist" && sha256sum "$deb" "$orig" "$dsc" "vorndemo_$debian_version.debian.tar.xz" "$name-linux-$(uname -m).tar.xz" "$name.tar.gz" "$windows_name.zip" "$name-web.zip" >SHA256SUMS)
 echo "release: wrote $dist/SHA256SUMS" >&2

@@ -25,6 +25,9 @@
 #            and libmikmod
 #   wine     the Windows program's test under Wine (make test-windows):
 #            Wine, Xvfb, xdotool, xwd, a sound server and its recorder
+#   debian   Debian's gates (make test-debian): sbuild, autopkgtest,
+#            piuparts, blhc, mmdebstrap and fresh roots; root is given
+#            subordinate ids for sbuild's and autopkgtest's user namespaces
 #
 # Without a purpose: test.
 # Debian 12 and 13 are served; where they differ, the choice follows what
@@ -34,7 +37,7 @@ set -euo pipefail
 
 fail() { echo "setup: $*" >&2; exit 1; }
 usage() {
-  echo "usage: bash scripts/setup.sh build|fuzz|web|video|anim|bench|fps|preview|test|root|release|windows|wine..." >&2
+  echo "usage: bash scripts/setup.sh build|fuzz|web|video|anim|bench|fps|preview|test|root|release|windows|wine|debian..." >&2
   exit 2
 }
 [ $# -ge 1 ] || set -- test
@@ -113,11 +116,20 @@ add_purpose() {
              want build-essential debhelper dpkg-dev lintian desktop-file-utils appstream \
                   git xz-utils zip unzip ;;
     windows) want cmake make dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix zip ;;
+    debian) add_purpose root; want sbuild autopkgtest piuparts blhc uidmap dpkg-dev file ;;
     wine) want wine wine64 xvfb xdotool x11-apps netpbm pulseaudio pulseaudio-utils python3-numpy ;;
     *) echo "setup: no purpose '$1'" >&2; usage ;;
   esac
 }
 for purpose in "$@"; do add_purpose "$purpose"; done
+
+# Subordinate ids for the user namespaces of sbuild and autopkgtest (unshare).
+for purpose in "$@"; do
+  [ "$purpose" = debian ] || continue
+  for ids in /etc/subuid /etc/subgid; do
+    grep -qs "^$(id -un):" "$ids" || echo "$(id -un):100000:65536" | "${as_root[@]}" tee -a "$ids" >/dev/null
+  done
+done
 
 missing=()
 for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
