@@ -57,7 +57,7 @@ pack_tar() {
 
 portable() {
   local build="$root/build-portable" stage="$root/build-portable/stage"
-  local output="$dist/$name-linux-$(uname -m).tar.xz"
+  local output="$dist/$name-linux-${VORN_MACHINE:-$(uname -m)}.tar.xz"
   # Paths of this checkout stay out of the binaries.
   local flags="-ffile-prefix-map=$root=."
   # libmikmod from its Debian source, as the web build has it, built in.
