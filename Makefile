@@ -169,8 +169,8 @@ test-ports:
 # portable archive, the Windows zip, the source and the web site, and their
 # checksums.
 release: web
-	@$(SETUP) release windows
-	JOBS=$(JOBS) bash scripts/release.sh
+	@$(SETUP) release windows root
+	JOBS=$(JOBS) ROOTS=$(abspath $(ROOTS)) bash scripts/release.sh
 
 # The release files checked as people get them (tests/release.sh): sums,
 # lintian, the validators, the same bytes from another folder, and the

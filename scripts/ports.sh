@@ -107,26 +107,43 @@ inside_test() {
   step vorndump dump
 }
 
+# Each file is built twice, from two folders, and must come out the same.
 inside_release() {
   local source=$1
-  step root install_toolchain debhelper dpkg-dev xz-utils
+  step root install_toolchain debhelper dpkg-dev xz-utils git
   local name
   name=$(basename "$source" .tar.gz)
+  mkdir -p /root/needs && tar -C /root/needs -xzf "$source" "$name/debian"
+  (cd "/root/needs/$name" && apt-get build-dep -y -qq -a "$arch" ./ >"$out/$arch.build-dep.log" 2>&1) ||
+    { tail -n 20 "$out/$arch.build-dep.log" >&2; fail "$arch: the package's build dependencies"; }
   build_package() {
-    rm -rf /root/package && mkdir /root/package && tar -C /root/package -xzf "$source"
-    (cd "/root/package/$name" && apt-get build-dep -y -qq -a "$arch" ./ >"$out/$arch.build-dep.log" 2>&1) ||
-      { tail -n 20 "$out/$arch.build-dep.log" >&2; fail "$arch: the package's build dependencies"; }
-    (cd "/root/package/$name" && DEB_BUILD_OPTIONS="parallel=2 nocheck" dpkg-buildpackage -a "$arch" -b -us -uc \
-      >"$out/$arch.deb.log" 2>&1) || { tail -n 30 "$out/$arch.deb.log" >&2; fail "$arch: dpkg-buildpackage failed"; }
-    cp /root/package/*_"$arch".deb "$out/"
+    local folder
+    for folder in /root/package /root/elsewhere/package; do
+      rm -rf "$folder" && mkdir -p "$folder" && tar -C "$folder" -xzf "$source"
+      (cd "$folder/$name" && DEB_BUILD_OPTIONS="parallel=2 nocheck" dpkg-buildpackage -a "$arch" -b -us -uc \
+        >"$out/$arch.deb.log" 2>&1) || { tail -n 30 "$out/$arch.deb.log" >&2; fail "$arch: dpkg-buildpackage failed"; }
+    done
+    local deb
+    deb=$(cd /root/package && ls -- *_"$arch".deb)
+    cmp "/root/package/$deb" "/root/elsewhere/package/$deb" || fail "$arch: $deb differs when built in another folder"
+    cp "/root/package/$deb" "$out/"
   }
   step package build_package
   # The portable archive of the aarch64 Linux machines (Raspberry Pi OS 64-bit).
   if [ "$arch" = arm64 ]; then
     portable() {
-      CMAKE_TOOLCHAIN_FILE=/root/cross.cmake VORN_MACHINE=aarch64 bash scripts/release.sh portable \
-        >"$out/$arch.portable.log" 2>&1 || { tail -n 20 "$out/$arch.portable.log" >&2; fail "$arch: the portable archive"; }
-      cp dist/*-linux-aarch64.tar.xz "$out/"
+      local clone archive
+      git clone -q --no-hardlinks . /root/elsewhere/vorndemo
+      bash scripts/fetch-source.sh build-web/sources libmikmod 2>"$out/$arch.portable.log" ||
+        { cat "$out/$arch.portable.log" >&2; fail "$arch: libmikmod's source"; }
+      cp -r build-web /root/elsewhere/vorndemo/
+      for clone in . /root/elsewhere/vorndemo; do
+        (cd "$clone" && CMAKE_TOOLCHAIN_FILE=/root/cross.cmake VORN_MACHINE=aarch64 bash scripts/release.sh portable \
+          >"$out/$arch.portable.log" 2>&1) || { tail -n 20 "$out/$arch.portable.log" >&2; fail "$arch: the portable archive"; }
+      done
+      archive=$(cd dist && ls -- *-linux-aarch64.tar.xz)
+      cmp "dist/$archive" "/root/elsewhere/vorndemo/dist/$archive" || fail "$arch: $archive differs when built in another folder"
+      cp "dist/$archive" "$out/"
     }
     step portable portable
   fi
