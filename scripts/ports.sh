@@ -194,9 +194,11 @@ for arch in "$@"; do
   echo "ports: $arch in a fresh Debian $release root" >&2
   shares=(--share "$out" /root/out)
   [ "$mode" = test ] || shares+=(--put "$source" /root/source.tar.gz)
+  from=$SECONDS
   bash "$here/scripts/fresh-root.sh" --work "$roots" --apt-cache "${shares[@]}" --clone "$here" /root/vorndemo \
     "$release" bash /root/vorndemo/scripts/ports.sh --inside "$mode" "$arch" /root/out /root/source.tar.gz ||
     fail "$arch: $(release_of "$arch") root: status $?"
+  echo "all $((SECONDS - from))" >>"$out/$arch.times"
   if [ "$mode" = test ]; then
     cmp -s "$out/here.dump" "$out/$arch.dump" ||
       fail "$arch: the digests differ from line $(cmp "$out/here.dump" "$out/$arch.dump" | sed -n 's/.* line \([0-9]*\).*/\1/p')"
