@@ -112,7 +112,7 @@ inside_release() {
   local source=$1
   step root install_toolchain debhelper dpkg-dev xz-utils git
   local name
-  name=$(basename "$source" .tar.gz)
+  name=$(tar -tzf "$source" | sed -n '1s|/.*||p')
   mkdir -p /root/needs && tar -C /root/needs -xzf "$source" "$name/debian"
   (cd "/root/needs/$name" && apt-get build-dep -y -qq -a "$arch" ./ >"$out/$arch.build-dep.log" 2>&1) ||
     { tail -n 20 "$out/$arch.build-dep.log" >&2; fail "$arch: the package's build dependencies"; }
@@ -195,9 +195,10 @@ for arch in "$@"; do
   shares=(--share "$out" /root/out)
   [ "$mode" = test ] || shares+=(--put "$source" /root/source.tar.gz)
   from=$SECONDS
+  status=0
   bash "$here/scripts/fresh-root.sh" --work "$roots" --apt-cache "${shares[@]}" --clone "$here" /root/vorndemo \
-    "$release" bash /root/vorndemo/scripts/ports.sh --inside "$mode" "$arch" /root/out /root/source.tar.gz ||
-    fail "$arch: $(release_of "$arch") root: status $?"
+    "$release" bash /root/vorndemo/scripts/ports.sh --inside "$mode" "$arch" /root/out /root/source.tar.gz || status=$?
+  [ "$status" -eq 0 ] || fail "$arch: the $release root ended with status $status"
   echo "all $((SECONDS - from))" >>"$out/$arch.times"
   if [ "$mode" = test ]; then
     cmp -s "$out/here.dump" "$out/$arch.dump" ||
