@@ -46,10 +46,10 @@ qemu_cpu() {
 # step NAME COMMAND...: runs COMMAND and writes its time in seconds to
 # OUT/ARCH.times.
 step() {
-  local name=$1 from=$SECONDS
+  local step_name=$1 step_from=$SECONDS
   shift
   "$@"
-  echo "$name $((SECONDS - from))" >>"$out/$arch.times"
+  echo "$step_name $((SECONDS - step_from))" >>"$out/$arch.times"
 }
 
 # The cross toolchain: Debian's compilers for the architecture, its
@@ -68,7 +68,7 @@ install_toolchain() {
   local triplet cpu
   triplet=$(dpkg-architecture -a "$arch" -q DEB_HOST_MULTIARCH 2>/dev/null)
   cpu=$(dpkg-architecture -a "$arch" -q DEB_HOST_GNU_CPU 2>/dev/null)
-  local emulator="qemu-$(qemu_cpu "$arch")-static;-L;/"
+  local emulator="/usr/bin/qemu-$(qemu_cpu "$arch")-static;-L;/"
   [ "$arch" != "$(dpkg --print-architecture)" ] || emulator=""
   cat >/root/cross.cmake <<EOF
 set(CMAKE_SYSTEM_NAME Linux)
@@ -81,7 +81,8 @@ EOF
 }
 
 inside_test() {
-  step root install_toolchain libsdl1.2-dev:"$arch" libmikmod-dev:"$arch" libgtest-dev:"$arch"
+  # The unit tests' own tools, this machine's: Xvfb, netpbm, ffmpeg.
+  step root install_toolchain libsdl1.2-dev:"$arch" libmikmod-dev:"$arch" libgtest-dev:"$arch" xvfb netpbm ffmpeg
   local build=/root/build
   build_all() {
     cmake -S . -B "$build" --toolchain /root/cross.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_TESTS=ON \
