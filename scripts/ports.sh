@@ -43,6 +43,10 @@ qemu_cpu() {
 
 # ---- inside the root ---------------------------------------------------------------
 
+# qemu's program for the architecture: qemu-user-static's name in Debian
+# 12, qemu-user's (static since) in Debian 13.
+qemu_program() { command -v "qemu-$(qemu_cpu "$arch")-static" || command -v "qemu-$(qemu_cpu "$arch")"; }
+
 # step NAME COMMAND...: runs COMMAND and writes its time in seconds to
 # OUT/ARCH.times.
 step() {
@@ -60,7 +64,7 @@ install_toolchain() {
   apt-get update -qq
   local tools=(crossbuild-essential-"$arch")
   [ "$arch" != "$(dpkg --print-architecture)" ] || tools=(build-essential)
-  apt-get install -y -qq --no-install-recommends "${tools[@]}" cmake pkg-config qemu-user-static "$@" \
+  apt-get install -y -qq --no-install-recommends "${tools[@]}" dpkg-dev cmake pkg-config qemu-user-static "$@" \
     >"$out/$arch.apt.log" 2>&1 || { tail -n 20 "$out/$arch.apt.log" >&2; fail "$arch: apt-get install failed"; }
   # Installing qemu-user-static must not have taught the kernel to run
   # foreign programs by itself.
@@ -68,8 +72,8 @@ install_toolchain() {
   local triplet cpu
   triplet=$(dpkg-architecture -a "$arch" -q DEB_HOST_MULTIARCH 2>/dev/null)
   cpu=$(dpkg-architecture -a "$arch" -q DEB_HOST_GNU_CPU 2>/dev/null)
-  local emulator="/usr/bin/qemu-$(qemu_cpu "$arch")-static;-L;/"
-  [ "$arch" != "$(dpkg --print-architecture)" ] || emulator=""
+  local emulator=""
+  [ "$arch" = "$(dpkg --print-architecture)" ] || emulator="$(qemu_program);-L;/" || fail "$arch: no qemu"
   cat >/root/cross.cmake <<EOF
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR $cpu)
@@ -100,7 +104,7 @@ inside_test() {
   step tests unit_tests
   dump() {
     local qemu=()
-    [ "$arch" = "$(dpkg --print-architecture)" ] || qemu=("qemu-$(qemu_cpu "$arch")-static" -L /)
+    [ "$arch" = "$(dpkg --print-architecture)" ] || qemu=("$(qemu_program)" -L /)
     rm -rf /root/dump && mkdir /root/dump && cp -r data /root/dump/data
     (cd /root/dump/data && "${qemu[@]}" "$build/capture/vorndump" "$out/$arch.dump" >"$out/$arch.echo") ||
       fail "$arch: vorndump failed under qemu"
@@ -121,11 +125,11 @@ inside_release() {
     local folder
     for folder in /root/package /root/elsewhere/package; do
       rm -rf "$folder" && mkdir -p "$folder" && tar -C "$folder" -xzf "$source"
-      (cd "$folder/$name" && DEB_BUILD_OPTIONS="parallel=2 nocheck" dpkg-buildpackage -a "$arch" -b -us -uc \
+      (cd "$folder/$name" && DEB_BUILD_OPTIONS="parallel=2 nocheck noautodbgsym" dpkg-buildpackage -a "$arch" -b -us -uc \
         >"$out/$arch.deb.log" 2>&1) || { tail -n 30 "$out/$arch.deb.log" >&2; fail "$arch: dpkg-buildpackage failed"; }
     done
     local deb
-    deb=$(cd /root/package && ls -- *_"$arch".deb)
+    deb=$(cd /root/package && ls -- vorndemo_*_"$arch".deb)
     cmp "/root/package/$deb" "/root/elsewhere/package/$deb" || fail "$arch: $deb differs when built in another folder"
     cp "/root/package/$deb" "$out/"
   }
@@ -179,7 +183,8 @@ esac
 for arch in "$@"; do qemu_cpu "$arch" >/dev/null || fail "no architecture '$arch'"; done
 here=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mktemp -d "${TMPDIR:-/tmp}/vorn-ports.XXXXXX")
-trap 'rm -rf "$out"' EXIT
+passed=0
+trap '[ "$passed" -eq 1 ] && rm -rf "$out" || echo "ports: the logs are in $out" >&2' EXIT
 binfmt_before=$(ls /proc/sys/fs/binfmt_misc 2>/dev/null || true)
 
 if [ "$mode" = test ]; then
@@ -215,5 +220,6 @@ for arch in "$@"; do
 done
 [ "$(ls /proc/sys/fs/binfmt_misc 2>/dev/null || true)" = "$binfmt_before" ] || fail "binfmt_misc changed"
 
+passed=1
 echo "ports: seconds per step"
 for arch in "$@"; do echo "  $arch: $(paste -sd ' ' "$out/$arch.times")"; done

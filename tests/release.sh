@@ -110,7 +110,7 @@ inside() {
       cd "/opt/pi/vorndemo-$VERSION/data"
       export SDL12COMPAT_WINDOW_SCALING=2 SDL12COMPAT_SYNC_TO_VBLANK=1 SDL12COMPAT_SCALE_METHOD=nearest
       PULSE_SERVER=unix:/nonexistent/vorn-pulse run_intro "$release, the aarch64 archive under qemu-aarch64" \
-        qemu-aarch64-static -L / ../lib/vorndemo
+        "$(command -v qemu-aarch64-static || command -v qemu-aarch64)" -L / ../lib/vorndemo
       ;;
   esac
 }
