@@ -19,7 +19,7 @@
 #
 # ROOTS is the fresh-root helper's folder (tarballs and apt's downloads are
 # kept there for the next run).  Foreign programs run as `qemu-CPU -L /`
-# inside the root, from the root's own qemu-user-static: nothing is
+# inside the root, from the root's own qemu-user(-static): nothing is
 # registered with the kernel's binfmt_misc, which is checked, and nothing
 # is installed on this machine.  Every step's time is printed per
 # architecture at the end.
@@ -43,8 +43,10 @@ qemu_cpu() {
 
 # ---- inside the root ---------------------------------------------------------------
 
-# qemu's program for the architecture: qemu-user-static's name in Debian
-# 12, qemu-user's (static since) in Debian 13.
+# qemu's static programs: Debian 12's qemu-user-static, Debian 13's
+# qemu-user (whose qemu-user-static would bring qemu-user-binfmt); and the
+# one for the architecture.
+qemu_package() { case $(. /etc/os-release && echo "$VERSION_CODENAME") in bookworm) echo qemu-user-static ;; *) echo qemu-user ;; esac; }
 qemu_program() { command -v "qemu-$(qemu_cpu "$arch")-static" || command -v "qemu-$(qemu_cpu "$arch")"; }
 
 # step NAME COMMAND...: runs COMMAND and writes its time in seconds to
@@ -64,9 +66,9 @@ install_toolchain() {
   apt-get update -qq
   local tools=(crossbuild-essential-"$arch")
   [ "$arch" != "$(dpkg --print-architecture)" ] || tools=(build-essential)
-  apt-get install -y -qq --no-install-recommends "${tools[@]}" dpkg-dev cmake pkg-config qemu-user-static "$@" \
+  apt-get install -y -qq --no-install-recommends "${tools[@]}" dpkg-dev cmake pkg-config "$(qemu_package)" "$@" \
     >"$out/$arch.apt.log" 2>&1 || { tail -n 20 "$out/$arch.apt.log" >&2; fail "$arch: apt-get install failed"; }
-  # Installing qemu-user-static must not have taught the kernel to run
+  # Installing qemu must not have taught the kernel to run
   # foreign programs by itself.
   ! grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-* || fail "$arch: a binfmt_misc registration for qemu exists"
   local triplet cpu

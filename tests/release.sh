@@ -101,7 +101,7 @@ inside() {
       dpkg --add-architecture arm64
       apt-get update -qq
       apt-get install -y -q --no-install-recommends libsdl1.2debian:arm64 libpulse0:arm64 libgl1-mesa-dri:arm64 \
-        qemu-user-static xz-utils "${tools[@]}" >/dev/null
+        qemu-user xz-utils "${tools[@]}" >/dev/null
       ! grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-* || fail "$release: a binfmt_misc registration for qemu exists"
       mkdir -p /opt/pi
       tar -C /opt/pi -xJf "$file"
@@ -110,7 +110,7 @@ inside() {
       cd "/opt/pi/vorndemo-$VERSION/data"
       export SDL12COMPAT_WINDOW_SCALING=2 SDL12COMPAT_SYNC_TO_VBLANK=1 SDL12COMPAT_SCALE_METHOD=nearest
       PULSE_SERVER=unix:/nonexistent/vorn-pulse run_intro "$release, the aarch64 archive under qemu-aarch64" \
-        "$(command -v qemu-aarch64-static || command -v qemu-aarch64)" -L / ../lib/vorndemo
+        qemu-aarch64 -L / ../lib/vorndemo
       ;;
   esac
 }
