@@ -87,8 +87,8 @@ EOF
 }
 
 inside_test() {
-  # The unit tests' own tools, this machine's: Xvfb, netpbm, ffmpeg.
-  step root install_toolchain libsdl1.2-dev:"$arch" libmikmod-dev:"$arch" libgtest-dev:"$arch" xvfb netpbm ffmpeg
+  # The unit tests' own tools, this machine's: Xvfb, xwd, netpbm, ffmpeg.
+  step root install_toolchain libsdl1.2-dev:"$arch" libmikmod-dev:"$arch" libgtest-dev:"$arch" xvfb x11-apps netpbm ffmpeg
   local build=/root/build
   build_all() {
     cmake -S . -B "$build" --toolchain /root/cross.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_TESTS=ON \
@@ -97,13 +97,6 @@ inside_test() {
       { grep -m 20 -E 'error|Error' "$out/$arch.build.log" >&2; fail "$arch: the cross build failed"; }
   }
   step build build_all
-  unit_tests() {
-    (cd "$build" && ctest -LE whole-program -j 2 --output-on-failure >"$out/$arch.ctest.log" 2>&1) ||
-      { tail -n 40 "$out/$arch.ctest.log" >&2; fail "$arch: unit tests failed under qemu"; }
-    (cd "$build" && ctest -N -LE whole-program | sed -n 's/^Total Tests: //p') >"$out/$arch.run"
-    (cd "$build" && ctest -N -L whole-program | sed -n 's/^Total Tests: //p') >"$out/$arch.left"
-  }
-  step tests unit_tests
   dump() {
     local qemu=()
     [ "$arch" = "$(dpkg --print-architecture)" ] || qemu=("$(qemu_program)" -L /)
@@ -112,6 +105,13 @@ inside_test() {
       fail "$arch: vorndump failed under qemu"
   }
   step vorndump dump
+  unit_tests() {
+    (cd "$build" && ctest -LE whole-program -j 2 --output-on-failure >"$out/$arch.ctest.log" 2>&1) ||
+      { tail -n 40 "$out/$arch.ctest.log" >&2; fail "$arch: unit tests failed under qemu"; }
+    (cd "$build" && ctest -N -LE whole-program | sed -n 's/^Total Tests: //p') >"$out/$arch.run"
+    (cd "$build" && ctest -N -L whole-program | sed -n 's/^Total Tests: //p') >"$out/$arch.left"
+  }
+  step tests unit_tests
 }
 
 # Each file is built twice, from two folders, and must come out the same.
