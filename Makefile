@@ -25,7 +25,7 @@ EMENV     = env -u EM_CACHE NODE_PATH=/usr/share/nodejs
 FUZZ_SMOKE ?= 5
 SECONDS   ?= 600
 
-.PHONY: all setup build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm still release portable test-release windows test-windows test-debian
+.PHONY: all setup build build-all asan fuzz-build test unit asan-test fuzz-smoke fuzz run data preview bench web serve web-test clean video anim test-trixie test-bookworm test-ports still release portable test-release windows test-windows test-debian
 
 all: build
 
@@ -155,12 +155,22 @@ test-trixie test-bookworm: test-%:
 	@$(SETUP) root
 	bash scripts/fresh-root.sh --work $(ROOTS) --clone . /root/vorndemo $* make -C /root/vorndemo test
 
+# The intro cross-built for other processors, each in a fresh Debian root,
+# its unit tests run under qemu-user and vorndump's digests compared with
+# this machine's build (scripts/ports.sh).
+ARCHES ?= arm64 armhf s390x
+test-ports:
+	@$(SETUP) build root
+	$(CONFIGURE) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target vorndump
+	bash scripts/ports.sh test $(ROOTS) $(BUILD) $(ARCHES)
+
 # The release files in dist/ (scripts/release.sh): the Debian package, the
 # portable archive, the Windows zip, the source and the web site, and their
 # checksums.
 release: web
-	@$(SETUP) release windows
-	JOBS=$(JOBS) bash scripts/release.sh
+	@$(SETUP) release windows root
+	JOBS=$(JOBS) ROOTS=$(abspath $(ROOTS)) bash scripts/release.sh
 
 # The release files checked as people get them (tests/release.sh): sums,
 # lintian, the validators, the same bytes from another folder, and the

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -37,6 +38,12 @@ bool is_program(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
+// The frames' 0x00RRGGBB words and the sound's 16-bit values go to ffmpeg
+// as they lie in memory, in the machine's own byte order.
+constexpr bool little_endian = std::endian::native == std::endian::little;
+constexpr const char* pixel_format = little_endian ? "bgr0" : "0rgb";
+constexpr const char* sample_format = little_endian ? "s16le" : "s16be";
+
 // ffmpeg's options for the two raw inputs on descriptors 3 and 4.  ffmpeg
 // opens them one after the other and reads nothing else meanwhile, so each
 // is probed only as far as its first packet: the first frame, then 1024
@@ -44,9 +51,9 @@ bool is_program(const std::string& path) {
 // the queue of frames lets the intro run on to mix.
 std::vector<std::string> input_options(int32_t width, int32_t height, int32_t fps) {
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
-  return {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", "bgr0", "-video_size", size,
+  return {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", pixel_format, "-video_size", size,
           "-framerate", std::to_string(fps), "-i", "pipe:3",
-          "-probesize", "32", "-analyzeduration", "0", "-f", "s16le", "-ar", std::to_string(frame_audio_rate),
+          "-probesize", "32", "-analyzeduration", "0", "-f", sample_format, "-ar", std::to_string(frame_audio_rate),
           "-ac", std::to_string(frame_audio_channels), "-i", "pipe:4", "-map", "0:v", "-map", "1:a"};
 }
 

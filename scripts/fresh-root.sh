@@ -2,14 +2,17 @@
 # Runs one command as root in a fresh minimal Debian root, then removes it:
 #
 #   bash scripts/fresh-root.sh --work DIR [--apt-cache] [--put SOURCE DEST]...
-#       [--clone CHECKOUT DEST]... bookworm|trixie COMMAND [ARGUMENT]...
+#       [--clone CHECKOUT DEST]... [--share FOLDER DEST]...
+#       bookworm|trixie COMMAND [ARGUMENT]...
 #
 # The root is unpacked under DIR from DIR/RELEASE.tar, which mmdebstrap
 # makes when it is missing (--variant=apt with ca-certificates, git and make,
 # from the Debian mirror this machine's apt uses).  /proc, /sys, /dev,
 # /dev/pts, a /dev/shm of its own and the machine's resolv.conf are mounted
 # into it.  --put copies a file or folder to DEST inside the root, --clone
-# clones the committed HEAD of a git checkout to DEST; --apt-cache keeps
+# clones the committed HEAD of a git checkout to DEST, --share mounts a
+# folder of the machine at DEST, so that what the command writes there
+# stays after the root has gone; --apt-cache keeps
 # the packages apt downloads in DIR/apt-RELEASE for the next root of that
 # release.  COMMAND runs with a clean environment (PATH, HOME=/root, LANG,
 # TERM) and its exit status is this script's; the script's own failures
@@ -26,7 +29,7 @@ set -euo pipefail
 fail() { echo "fresh-root: $*" >&2; exit 125; }
 usage() {
   echo "usage: bash scripts/fresh-root.sh --work DIR [--apt-cache] [--put SOURCE DEST]..." \
-    "[--clone CHECKOUT DEST]... bookworm|trixie COMMAND [ARGUMENT]..." >&2
+    "[--clone CHECKOUT DEST]... [--share FOLDER DEST]... bookworm|trixie COMMAND [ARGUMENT]..." >&2
   exit 125
 }
 
@@ -35,12 +38,14 @@ work=""
 apt_cache=0
 puts=()
 clones=()
+shares=()
 while [ $# -gt 0 ]; do
   case $1 in
     --work) [ $# -ge 2 ] || usage; work=$2; shift 2 ;;
     --apt-cache) apt_cache=1; shift ;;
     --put) [ $# -ge 3 ] || usage; puts+=("$2" "$3"); shift 3 ;;
     --clone) [ $# -ge 3 ] || usage; clones+=("$2" "$3"); shift 3 ;;
+    --share) [ $# -ge 3 ] && [ -d "$2" ] || usage; shares+=("$(cd "$2" && pwd)" "$3"); shift 3 ;;
     --) shift; break ;;
     -*) usage ;;
     *) break ;;
@@ -53,6 +58,7 @@ case $release in bookworm | trixie) ;; *) fail "makes bookworm and trixie roots,
 [ "$(id -u)" -eq 0 ] || fail "needs root: it mounts and changes root"
 for ((i = 1; i < ${#puts[@]}; i += 2)); do [[ "${puts[$i]}" == /* ]] || fail "--put: '${puts[$i]}' is not an absolute path"; done
 for ((i = 1; i < ${#clones[@]}; i += 2)); do [[ "${clones[$i]}" == /* ]] || fail "--clone: '${clones[$i]}' is not an absolute path"; done
+for ((i = 1; i < ${#shares[@]}; i += 2)); do [[ "${shares[$i]}" == /* ]] || fail "--share: '${shares[$i]}' is not an absolute path"; done
 
 # The rest runs in a private mount namespace: the same process, re-executed,
 # with SIGINT's default action (a shell that started it in the background
@@ -224,6 +230,11 @@ done
 for ((i = 0; i < ${#clones[@]}; i += 2)); do
   target=$(inside "${clones[$((i + 1))]}")
   git clone -q --no-hardlinks -- "${clones[$i]}" "$target" || fail "could not clone ${clones[$i]} into the root"
+done
+for ((i = 0; i < ${#shares[@]}; i += 2)); do
+  target=$(inside "${shares[$((i + 1))]}")
+  mkdir -p "$target"
+  mount --bind "${shares[$i]}" "$target" || fail "could not mount ${shares[$i]} into the root"
 done
 
 # ---- the command --------------------------------------------------------------------

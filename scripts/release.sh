@@ -7,7 +7,8 @@
 #                                      build-windows/ (make windows)
 #   bash scripts/release.sh packages   the source, the package, the portable
 #                                      archive and the Windows zip, without
-#                                      the site or the sums
+#                                      the other processors' files, the site
+#                                      or the sums
 #   bash scripts/release.sh source     the source and the source package alone
 #
 # - vorndemo-VERSION.tar.gz: the source, git archive of HEAD
@@ -23,6 +24,11 @@
 #   program cross-built with mingw-w64 against classic SDL 1.2 and libmikmod
 #   from Debian's source packages
 # - vorndemo-VERSION-web.zip: the site of make web
+# - vorndemo_VERSION-1_arm64.deb, vorndemo_VERSION-1_armhf.deb and
+#   vorndemo-VERSION-linux-aarch64.tar.xz: the package and the archive for
+#   the Raspberry Pi and other ARM machines, cross-built in fresh Debian 12
+#   roots under ROOTS (build-roots by default) by scripts/ports.sh, which
+#   builds each twice, from two folders, and compares them
 # - SHA256SUMS over them all
 # Every time stamp is the Debian changelog's date (SOURCE_DATE_EPOCH).
 # It builds in build-release/, build-portable/ and build-windows/; JOBS sets
@@ -62,7 +68,7 @@ pack_tar() {
 
 portable() {
   local build="$root/build-portable" stage="$root/build-portable/stage"
-  local output="$dist/$name-linux-$(uname -m).tar.xz"
+  local output="$dist/$name-linux-${VORN_MACHINE:-$(uname -m)}.tar.xz"
   # Paths of this checkout stay out of the binaries.
   local flags="-ffile-prefix-map=$root=."
   # libmikmod from its Debian source, as the web build has it, built in.
@@ -165,6 +171,14 @@ portable
 windows_zip
 [ "${1:-}" != packages ] || exit 0
 
+# ---- other processors -----------------------------------------------------------
+
+ports=(arm64 armhf)
+bash scripts/ports.sh release "${ROOTS:-$root/build-roots}" "$dist" "$source_archive" "${ports[@]}" ||
+  die "the packages of ${ports[*]}"
+ported=("$name-linux-aarch64.tar.xz")
+for arch in "${ports[@]}"; do ported+=("vorndemo_${debian_version}_$arch.deb"); done
+
 # ---- the web site ---------------------------------------------------------------
 
 site="$root/build-web/site"
@@ -178,5 +192,5 @@ echo "release: wrote $dist/$name-web.zip" >&2
 
 # ---- checksums ----------------------------------------------------------------------
 
-(cd "$dist" && sha256sum "$deb" "$orig" "$dsc" "vorndemo_$debian_version.debian.tar.xz" "$name-linux-$(uname -m).tar.xz" "$name.tar.gz" "$windows_name.zip" "$name-web.zip" >SHA256SUMS)
+(cd "$dist" && sha256sum "$deb" "$orig" "$dsc" "vorndemo_$debian_version.debian.tar.xz" "$name-linux-$(uname -m).tar.xz" "$name.tar.gz" "$windows_name.zip" "$name-web.zip" "${ported[@]}" >SHA256SUMS)
 echo "release: wrote $dist/SHA256SUMS" >&2

@@ -55,6 +55,10 @@ int in_child(Body body) {
 // where its standard output and error go (standard input is /dev/null).
 struct Command {
   explicit Command(std::vector<std::string> words) : argv(std::move(words)) {}
+  // The program's own words (an emulator's first, in a cross build), then its arguments.
+  Command(std::vector<std::string> program, const std::vector<std::string>& words) : argv(std::move(program)) {
+    argv.insert(argv.end(), words.begin(), words.end());
+  }
   std::vector<std::string> argv;
   std::filesystem::path cwd = ".";
   std::filesystem::path out = "/dev/null";

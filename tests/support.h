@@ -34,6 +34,25 @@
 #include "tests/process.h"
 #include "video/screen.h"
 
+// One of the build's programs as the words that start it: its path, after
+// the emulator's words in a cross build; and as one line for the shell.
+inline std::vector<std::string> program_command(const std::string& path) {
+  std::vector<std::string> words;
+  const std::string emulator = VORN_EMULATOR;
+  for (size_t at = 0; at < emulator.size();) {
+    const size_t end = std::min(emulator.find(' ', at), emulator.size());
+    if (end > at) words.push_back(emulator.substr(at, end - at));
+    at = end + 1;
+  }
+  words.push_back(path);
+  return words;
+}
+inline std::string program_line(const std::string& path) {
+  std::string line;
+  for (const std::string& word : program_command(path)) line += (line.empty() ? "" : " ") + word;
+  return line;
+}
+
 struct ImageFree {
   void operator()(Image* image) const { img_destroy(&image); }
 };

@@ -38,8 +38,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string capture_program = VORN_BINARY_DIR "/capture/vorncapture";
-const std::string render_program = VORN_BINARY_DIR "/tools/xmrender";
+const std::vector<std::string> capture_program = program_command(VORN_BINARY_DIR "/capture/vorncapture");
+const std::vector<std::string> render_program = program_command(VORN_BINARY_DIR "/tools/xmrender");
 const fs::path data_dir = fs::path(VORN_SOURCE_DIR) / "data";
 
 constexpr int32_t side = 256;
@@ -161,8 +161,8 @@ TEST(CaptureFile, LosslessRunHoldsEveryPresentedFrameAndTheMusicInStep) {
   const std::vector<std::string> reference = reference_run(dir, keep);
   ASSERT_EQ(static_cast<int64_t>(reference.size()), expected);
 
-  Command capture{{capture_program, "--frames", std::to_string(quit_frame), "--scale", "1",
-                   (dir / "capture.mkv").string()}};
+  Command capture{capture_program,
+                  {"--frames", std::to_string(quit_frame), "--scale", "1", (dir / "capture.mkv").string()}};
   capture.cwd = data_dir;
   capture.out = dir / "capture.out";
   capture.err = dir / "capture.err";
@@ -222,7 +222,7 @@ TEST(CaptureFile, LosslessRunHoldsEveryPresentedFrameAndTheMusicInStep) {
 
   // The sound: libmikmod's own render of the module up to the quit, then
   // silence through the fade; 735 samples for every frame.
-  Command render{{render_program, (data_dir / "duSkal-20080501.xm").string(), (dir / "module.wav").string(), "4"}};
+  Command render{render_program, {(data_dir / "duSkal-20080501.xm").string(), (dir / "module.wav").string(), "4"}};
   render.err = dir / "render.err";
   ASSERT_EQ(command_run(render, 300), 0) << text_of(render.err);
   const std::string music = wav_data(text_of(dir / "module.wav"));
@@ -276,8 +276,7 @@ TEST(CaptureFile, BadInputsGiveOneLineAndLeaveNoFile) {
     std::string shown;
     for (const std::string& arg : c.args) shown += " " + arg;
     SCOPED_TRACE("vorncapture" + shown + (c.path_variable.empty() ? "" : " with PATH=" + c.path_variable));
-    Command capture{{capture_program}};
-    capture.argv.insert(capture.argv.end(), c.args.begin(), c.args.end());
+    Command capture{capture_program, c.args};
     capture.cwd = data_dir;
     capture.out = scratch.dir / "said.out";
     capture.err = scratch.dir / "said.err";
@@ -316,7 +315,7 @@ TEST(CaptureFile, CtrlCEndsTheCaptureAndLeavesNoFile) {
   // as a user starts it: H.264 at 4x, whose frames are larger than a pipe
   // holds, and 60 frames a second, whose sound fills no whole audio packet
   // of ffmpeg's.
-  Command capture{{capture_program, (out / "capture.mp4").string()}};
+  Command capture{capture_program, {(out / "capture.mp4").string()}};
   capture.cwd = data_dir;
   capture.err = scratch.dir / "capture.err";
   capture.own_group = true;

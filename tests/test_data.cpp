@@ -21,7 +21,7 @@
 namespace {
 
 const std::string data_dir = VORN_SOURCE_DIR "/data";
-const std::string generator = VORN_BINARY_DIR "/tools/vorngen";
+const std::string generator = program_line(VORN_BINARY_DIR "/tools/vorngen");
 
 const char* const data_files[] = {
     "VORN.ppm",    "present.ppm", "kolmira.ppm", "2008.ppm",    "logotype0.ppm",      "logotype1.ppm",

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,17 @@ void put32(std::vector<uint8_t>* out, uint32_t v) {
   put16(out, v >> 16);
 }
 
-// A canonical 44-byte PCM header followed by the samples; true when the
-// whole file was written.
-bool write_wav(const char* path, const std::vector<uint8_t>& data) {
+// A canonical 44-byte PCM header followed by the samples (the mixer's
+// 16-bit values in the machine's byte order, written little-endian); true
+// when the whole file was written.
+bool write_wav(const char* path, const std::vector<uint8_t>& mixed) {
+  std::vector<uint8_t> data;
+  data.reserve(mixed.size());
+  for (size_t i = 0; i + 1 < mixed.size(); i += 2) {
+    uint16_t value = 0;
+    std::memcpy(&value, mixed.data() + i, sizeof value);
+    put16(&data, value);
+  }
   std::vector<uint8_t> head{'R', 'I', 'F', 'F'};
   put32(&head, static_cast<uint32_t>(36 + data.size()));
   for (char c : std::string("WAVEfmt ")) head.push_back(static_cast<uint8_t>(c));
