@@ -14,8 +14,8 @@
 #            Weston, PulseAudio, PipeWire and its PulseAudio service
 #   preview  the sheet of every picture (make preview)
 #   test     everything make test runs: build, fuzz, web, bench, video and
-#            the test tools (GoogleTest, Xvfb, gdb, the players, a sound
-#            server, Chromium)
+#            the test tools (GoogleTest, Xvfb, gdb, the players, the sound
+#            servers PulseAudio and PipeWire, Chromium)
 #   root     fresh Debian roots (scripts/fresh-root.sh, make test-trixie)
 #   release  the release files, on top of build and web (make release,
 #            make portable): Debian's package tools and checkers, the
@@ -110,7 +110,8 @@ add_purpose() {
     preview) want imagemagick ;;
     test) add_purpose fuzz; add_purpose web; add_purpose bench
           want libgtest-dev xvfb xdotool x11-apps x11-utils gdb netpbm openmpt123 xmp sox \
-               pulseaudio pulseaudio-utils python3-numpy chromium openbox ;;
+               pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon python3-numpy \
+               chromium openbox ;;
     root) want mmdebstrap mount git ;;
     release) add_purpose build; add_purpose web
              want build-essential debhelper dpkg-dev lintian desktop-file-utils appstream \

@@ -158,10 +158,30 @@ cmp -s -n "$size" "$out/intro.out" "$text" || fail "standard output is not the s
 [ ! -s "$out/intro.err" ] || fail "standard error: $(head -c 400 "$out/intro.err")"
 pass "standard output: the first $size characters of the scroll text; standard error: nothing"
 
-kill "$recorder_pid" 2>/dev/null || true
-wait "$recorder_pid" || true
-"$python" "$source_dir/tests/sound_match.py" --near "$rec" "$work/render.wav" $((at_escape + 44100 * 4)) "$at_exit" \
-  >"$out/match.log" 2>&1 || fail "$(cat "$out/match.log")"
+# judged: the recording up to ESC against libmikmod's render (--near: Wine
+# may resample on its way), silent from the fade's end on; the report in
+# match.log.
+judged() {
+  kill "$recorder_pid" 2>/dev/null || true
+  wait "$recorder_pid" || true
+  "$python" "$source_dir/tests/sound_match.py" --near "$rec" "$work/render.wav" $((at_escape + 44100 * 4)) "$at_exit" \
+    >"$out/match.log" 2>&1
+}
+if ! judged; then
+  # Wine's DirectSound now and then falls behind for a whole run and garbles
+  # most of it (seen once in four runs of an idle machine): the intro is
+  # recorded once more, alone, and that recording is judged.
+  sed 's/^/  first recording: /' "$out/match.log"
+  rec="$out/recording-again.raw"
+  record_sink "$rec" 300
+  start_intro "$out/again" "$work" "$wine" "$work/Vorn Demo/$name/vorndemo.exe"
+  intro_shown "vorndemo.exe, run again"
+  sleep 20
+  at_escape=$(stat -c %s "$rec")
+  quit_intro "vorndemo.exe, run again"
+  at_exit=$(stat -c %s "$rec")
+  judged || fail "$(cat "$out/match.log")"
+fi
 sed 's/^/  /' "$out/match.log"
 pass "the sound server recorded the module's music, silent after ESC"
 
