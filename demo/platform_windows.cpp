@@ -2,8 +2,9 @@
 // takes the place of SDL 1.2's SDLmain: it runs first, readies the process
 // and calls the program's own main, which SDL_main.h renamed SDL_main.
 // Readying the process: the console, the data folder, the window's scale
-// and what the desktop compositor tells of the display.  The quit from outside (demo/signals.h) comes from the console's
-// Ctrl-C and Ctrl-Break, as SIGINT and SIGTERM do it on Linux.
+// and what the desktop compositor tells of the display.  The quit from
+// outside (demo/signals.h) comes from the console's Ctrl-C and Ctrl-Break,
+// as SIGINT and SIGTERM do it on Linux.
 #include <SDL_main.h>
 #include <dwmapi.h>
 #include <fcntl.h>
