@@ -52,6 +52,10 @@ void demo_fade_out();
 // pressed while another is still down acts too; a SIGINT or SIGTERM caught by
 // demo_signals_install's handler sets demo_state to 1, as ESC does.
 void demo_present_frame();
+// The end of every frame of a part: demo_present_frame, then the music
+// served once; false, without the music, when demo_state is set and the
+// part must return.
+bool demo_part_frame_end();
 // Prints "VORNDEMO Error.\n" on standard output while error_report is on.
 void demo_error();
 // The whole run: the endless part sequence until a quit; returns the exit

@@ -5,6 +5,7 @@
 
 #include "demo/demo.h"
 #include "demo/keys.h"
+#include "demo/music.h"
 #include "demo/signals.h"
 
 uint8_t demo_state = 0;
@@ -50,4 +51,11 @@ void demo_present_frame() {
     acted_key = code;
   }
   if (demo_signal_received()) demo_state = 1;  // as ESC
+}
+
+bool demo_part_frame_end() {
+  demo_present_frame();
+  if (demo_state != 0) return false;
+  music_update();
+  return true;
 }

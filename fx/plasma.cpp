@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/pixel_spans.h"
-#include "fx/part.h"
+#include "demo/demo.h"
 #include "fx/sine.h"
 
 const PlasmaWave plasma_waves[6] = {

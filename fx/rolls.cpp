@@ -3,7 +3,7 @@
 // a logo in the top-left corner.
 #include "fx/rolls.h"
 
-#include "fx/part.h"
+#include "demo/demo.h"
 #include "fx/font.h"
 #include "fx/sine.h"
 

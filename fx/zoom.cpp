@@ -2,7 +2,7 @@
 // frames over a field of sprite stars flying out of the centre.
 #include "fx/zoom.h"
 
-#include "fx/part.h"
+#include "demo/demo.h"
 
 StarField* zoom_field = nullptr;
 const Image* zoom_logo = nullptr;
